@@ -1,0 +1,15 @@
+# The warning set every target of the project builds with.
+# Set VELMORA_WARNINGS_AS_ERRORS=ON (or add -Werror to CXXFLAGS) to make them fatal.
+option(VELMORA_WARNINGS_AS_ERRORS "Treat compiler warnings as errors" OFF)
+
+add_library(velmora_warnings INTERFACE)
+add_library(velmora::warnings ALIAS velmora_warnings)
+
+target_compile_options(velmora_warnings INTERFACE
+  -Wall
+  -Wextra
+  -Wpedantic
+  -Wshadow
+  -Wconversion
+  -Wdouble-promotion
+  $<$<BOOL:${VELMORA_WARNINGS_AS_ERRORS}>:-Werror>)
