@@ -1,0 +1,148 @@
+#include "input_tokens.hpp"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace velmora {
+
+namespace {
+
+// White space as the C locale has it; line ends included.
+bool is_white_space(char byte) {
+    return byte == ' ' || byte == '\t' || byte == '\n' || byte == '\v' || byte == '\f' ||
+           byte == '\r';
+}
+
+// Reads the next block of input into the buffer; false at end of input or on a read error.
+bool refill(input_stream& input) {
+    if (input.ended) {
+        return false;
+    }
+    // Everything written so far must be visible before the program blocks on input.
+    std::fflush(stdout);
+    for (;;) {
+        const ssize_t got = ::read(input.descriptor, input.buffer.data(), input.buffer.size());
+        if (got > 0) {
+            input.position = 0;
+            input.length = static_cast<std::size_t>(got);
+            return true;
+        }
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        input.ended = true;
+        return false;
+    }
+}
+
+// True when a byte is ready at input.position, reading more input when the buffer is used up.
+bool byte_available(input_stream& input) {
+    return input.position < input.length || refill(input);
+}
+
+// The byte at input.position; byte_available must have returned true.
+char current_byte(const input_stream& input) {
+    return input.buffer[input.position];
+}
+
+// Skips white space; false when the input ends before any other byte.
+bool skip_white_space(input_stream& input) {
+    while (byte_available(input) && is_white_space(current_byte(input))) {
+        ++input.position;
+    }
+    return byte_available(input);
+}
+
+// Appends one byte to the token, or marks the token too long once it is full.
+void keep_token_byte(token_text& token, char byte) {
+    if (token.length == token_capacity) {
+        token.too_long = true;
+        return;
+    }
+    token.bytes[token.length] = byte;
+    ++token.length;
+}
+
+// Reads one token and converts it with parse; a rejected token takes the rest of its line.
+template <typename Value>
+token_reading<Value> read_value(input_stream& input,
+                                std::optional<Value> (*parse)(const token_text&)) {
+    token_text token;
+    if (!read_token(input, token)) {
+        return {input_status::ended, Value{}};
+    }
+    if (const std::optional<Value> value = parse(token)) {
+        return {input_status::value, *value};
+    }
+    discard_rest_of_line(input);
+    return {input_status::not_a_value, Value{}};
+}
+
+}  // namespace
+
+bool read_token(input_stream& input, token_text& token) {
+    token.length = 0;
+    token.too_long = false;
+    if (!skip_white_space(input)) {
+        token.bytes[0] = '\0';
+        return false;
+    }
+    while (byte_available(input) && !is_white_space(current_byte(input))) {
+        keep_token_byte(token, current_byte(input));
+        ++input.position;
+    }
+    token.bytes[token.length] = '\0';
+    return true;
+}
+
+void discard_rest_of_line(input_stream& input) {
+    while (byte_available(input)) {
+        const char byte = current_byte(input);
+        ++input.position;
+        if (byte == '\n') {
+            return;
+        }
+    }
+}
+
+std::optional<double> parse_number(const token_text& token) {
+    if (token.too_long || token.length == 0) {
+        return std::nullopt;
+    }
+    // The program never changes its locale, so strtod reads '.' as the decimal mark.
+    // A NUL inside the token stops strtod early and so fails the whole-token test.
+    const char* const first = token.bytes.data();
+    char* last = nullptr;
+    const double value = std::strtod(first, &last);
+    if (last != first + token.length) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<int> parse_integer(const token_text& token) {
+    if (token.too_long || token.length == 0) {
+        return std::nullopt;
+    }
+    const char* const first = token.bytes.data();
+    char* last = nullptr;
+    errno = 0;
+    const long value = std::strtol(first, &last, 10);
+    if (last != first + token.length || errno == ERANGE || value < INT_MIN || value > INT_MAX) {
+        return std::nullopt;
+    }
+    return static_cast<int>(value);
+}
+
+number_reading read_number_from(input_stream& input) {
+    return read_value(input, parse_number);
+}
+
+integer_reading read_integer_from(input_stream& input) {
+    return read_value(input, parse_integer);
+}
+
+}  // namespace velmora
