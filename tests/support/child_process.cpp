@@ -3,8 +3,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <thread>
+#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -33,14 +37,35 @@ void make_pipe(int ends[2]) {
     }
 }
 
-// In the child: undo what the test process set that a program would not expect, then run velmora.
-[[noreturn]] void exec_velmora() {
-    std::signal(SIGPIPE, SIG_DFL);
+// In the child: give every signal the disposition a program started from a shell would
+// have (but SIGHUP as asked), allow no core files, and run velmora, under the launcher
+// named by VELMORA_TEST_LAUNCHER if it is set (for example "valgrind --error-exitcode=99").
+[[noreturn]] void exec_velmora(hangup_signal hangup = hangup_signal::default_action) {
+    for (const int signal_number : {SIGPIPE, SIGINT, SIGQUIT, SIGTERM, SIGTSTP, SIGTTIN, SIGTTOU}) {
+        std::signal(signal_number, SIG_DFL);
+    }
+    std::signal(SIGHUP, hangup == hangup_signal::ignored ? SIG_IGN : SIG_DFL);
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
-    ::execl(VELMORA_EXECUTABLE, "velmora", static_cast<char*>(nullptr));
-    std::perror("execl " VELMORA_EXECUTABLE);
+    const rlimit no_core{0, 0};
+    setrlimit(RLIMIT_CORE, &no_core);
+
+    std::vector<std::string> words;
+    if (const char* launcher = std::getenv("VELMORA_TEST_LAUNCHER")) {
+        std::istringstream split(launcher);
+        for (std::string word; split >> word;) {
+            words.push_back(word);
+        }
+    }
+    words.emplace_back(VELMORA_EXECUTABLE);
+    std::vector<char*> arguments;
+    for (std::string& word : words) {
+        arguments.push_back(word.data());
+    }
+    arguments.push_back(nullptr);
+    ::execvp(arguments[0], arguments.data());
+    std::perror(arguments[0]);
     ::_exit(127);
 }
 
@@ -110,15 +135,16 @@ child_process start_without_terminal() {
 finished_run run_without_terminal(std::string_view input) {
     child_process child = start_without_terminal();
     std::string output = exchange(child, input);
-    const std::optional<int> status = wait_for_exit(child.pid);
+    struct rusage usage {};
+    const std::optional<int> status = wait_for_exit(child.pid, &usage);
     close_descriptors(child);
-    return {std::move(output), status.value_or(no_status)};
+    return {std::move(output), status.value_or(no_status), usage.ru_maxrss};
 }
 
-child_process start_in_terminal(const termios& mode, input_from source) {
-    std::signal(SIGPIPE, SIG_IGN);
-    int master = -1;
-    int replica = -1;
+namespace {
+
+// A new pseudo-terminal in mode; its master and replica are closed in programs the test starts.
+void open_terminal(const termios& mode, int& master, int& replica) {
     termios initial = mode;
     if (::openpty(&master, &replica, nullptr, &initial, nullptr) != 0) {
         std::perror("openpty");
@@ -126,6 +152,15 @@ child_process start_in_terminal(const termios& mode, input_from source) {
     }
     ::fcntl(master, F_SETFD, FD_CLOEXEC);
     ::fcntl(replica, F_SETFD, FD_CLOEXEC);
+}
+
+}  // namespace
+
+child_process start_in_terminal(const termios& mode, input_from source, hangup_signal hangup) {
+    std::signal(SIGPIPE, SIG_IGN);
+    int master = -1;
+    int replica = -1;
+    open_terminal(mode, master, replica);
     int input[2] = {-1, -1};
     if (source == input_from::pipe) {
         make_pipe(input);
@@ -136,7 +171,7 @@ child_process start_in_terminal(const termios& mode, input_from source) {
         if (source == input_from::pipe) {
             ::dup2(input[0], STDIN_FILENO);
         }
-        exec_velmora();
+        exec_velmora(hangup);
     }
     if (source == input_from::pipe) {
         ::close(input[0]);
@@ -208,11 +243,11 @@ bool wait_for_non_canonical(int terminal) {
     return false;
 }
 
-std::optional<int> wait_for_exit(pid_t pid) {
+std::optional<int> wait_for_exit(pid_t pid, struct rusage* usage) {
     const clock::time_point deadline = clock::now() + patience;
     int status = 0;
     while (clock::now() < deadline) {
-        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        const pid_t done = ::wait4(pid, &status, WNOHANG, usage);
         if (done == pid) {
             return status;
         }
@@ -233,6 +268,176 @@ void close_descriptors(child_process& child) {
             *fd = -1;
         }
     }
+}
+
+namespace {
+
+// What the job shell tells the test.
+enum report_tag : int { job_pid_tag = 'p', acknowledged_tag = 'a', job_status_tag = 's' };
+
+struct shell_report {
+    int tag;
+    int value;
+};
+
+// Commands the test gives the job shell.
+constexpr char foreground_command = 'f';
+constexpr char take_back_command = 'b';
+
+// In the job shell: writes one report to the test.
+void write_report(int fd, shell_report report) {
+    if (::write(fd, &report, sizeof report) != sizeof report) {
+        ::_exit(3);
+    }
+}
+
+// In the job shell: carries out the test's commands until the job ends, then reports its
+// wait status. A closed command pipe means the test is gone: the job is killed.
+[[noreturn]] void serve_job(pid_t job, int control, int report) {
+    for (;;) {
+        pollfd command_ready{control, POLLIN, 0};
+        if (::poll(&command_ready, 1, 5) > 0) {
+            char command = 0;
+            if (::read(control, &command, 1) <= 0) {
+                ::kill(job, SIGKILL);
+                ::_exit(1);
+            }
+            if (command == foreground_command) {
+                ::tcsetpgrp(STDOUT_FILENO, job);
+                ::kill(-job, SIGCONT);
+            } else if (command == take_back_command) {
+                ::tcsetpgrp(STDOUT_FILENO, ::getpgrp());
+            }
+            write_report(report, {acknowledged_tag, command});
+        }
+        int status = 0;
+        if (::waitpid(job, &status, WNOHANG) == job) {
+            write_report(report, {job_status_tag, status});
+            ::_exit(0);
+        }
+    }
+}
+
+// In the child that leads the terminal's session: a minimal shell with job control that
+// runs velmora as a job in a process group of its own.
+[[noreturn]] void run_job_shell(int job_input, int control, int report, job_start start) {
+    for (const int signal_number : {SIGTTOU, SIGTTIN, SIGTSTP, SIGINT, SIGQUIT}) {
+        std::signal(signal_number, SIG_IGN);  // as an interactive shell does
+    }
+    const pid_t job = ::fork();
+    if (job == 0) {
+        ::setpgid(0, 0);
+        if (start == job_start::foreground) {
+            ::tcsetpgrp(STDOUT_FILENO, ::getpid());
+        }
+        ::dup2(job_input, STDIN_FILENO);
+        exec_velmora();
+    }
+    ::setpgid(job, job);
+    if (start == job_start::foreground) {
+        ::tcsetpgrp(STDOUT_FILENO, job);
+    }
+    write_report(report, {job_pid_tag, job});
+    serve_job(job, control, report);
+}
+
+// Reads the shell's next report, which must carry tag; nothing if the patience runs out.
+std::optional<int> read_report(int fd, int tag) {
+    pollfd ready{fd, POLLIN, 0};
+    shell_report report{};
+    if (::poll(&ready, 1, static_cast<int>(patience.count())) <= 0 ||
+        ::read(fd, &report, sizeof report) != sizeof report || report.tag != tag) {
+        return std::nullopt;
+    }
+    return report.value;
+}
+
+// Sends one command to the shell and waits for it to be carried out.
+bool command_shell(terminal_job& job, char command) {
+    send(job.control, std::string_view(&command, 1));
+    return read_report(job.report, acknowledged_tag) == command;
+}
+
+}  // namespace
+
+terminal_job start_job_in_terminal(const termios& mode, job_start start) {
+    std::signal(SIGPIPE, SIG_IGN);
+    int master = -1;
+    int replica = -1;
+    open_terminal(mode, master, replica);
+    int job_input[2];
+    int control[2];
+    int report[2];
+    make_pipe(job_input);
+    make_pipe(control);
+    make_pipe(report);
+    const pid_t shell = ::fork();
+    if (shell == 0) {
+        ::login_tty(replica);
+        run_job_shell(job_input[0], control[0], report[1], start);
+    }
+    ::close(job_input[0]);
+    ::close(control[0]);
+    ::close(report[1]);
+    terminal_job job{{shell, job_input[1], master, replica}, -1, control[1], report[0]};
+    job.pid = read_report(job.report, job_pid_tag).value_or(-1);
+    return job;
+}
+
+bool give_terminal_to_job(terminal_job& job) {
+    return command_shell(job, foreground_command);
+}
+
+bool take_terminal_back(terminal_job& job) {
+    return command_shell(job, take_back_command);
+}
+
+std::optional<int> wait_for_job(terminal_job& job) {
+    const std::optional<int> status = read_report(job.report, job_status_tag);
+    if (status.has_value()) {
+        wait_for_exit(job.shell.pid);
+        job.shell.pid = -1;
+    }
+    return status;
+}
+
+void close_job(terminal_job& job) {
+    if (job.shell.pid > 0) {
+        if (job.pid > 0) {
+            ::kill(job.pid, SIGKILL);
+        }
+        ::kill(job.shell.pid, SIGKILL);
+        ::waitpid(job.shell.pid, nullptr, 0);
+        job.shell.pid = -1;
+    }
+    close_descriptors(job.shell);
+    for (int* fd : {&job.control, &job.report}) {
+        if (*fd >= 0) {
+            ::close(*fd);
+            *fd = -1;
+        }
+    }
+}
+
+char process_state(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) {
+        return '?';
+    }
+    const std::size_t name_end = line.rfind(')');
+    return name_end != std::string::npos && name_end + 2 < line.size() ? line[name_end + 2] : '?';
+}
+
+bool wait_for_state(pid_t pid, char state) {
+    const clock::time_point deadline = clock::now() + patience;
+    while (clock::now() < deadline) {
+        if (process_state(pid) == state) {
+            return true;
+        }
+        std::this_thread::sleep_for(2ms);
+    }
+    return false;
 }
 
 bool same_mode(const termios& a, const termios& b) {
