@@ -84,24 +84,34 @@ bool read_chunk(int fd, std::string& collected, clock::time_point deadline) {
     return true;
 }
 
-// Feeds input to the child and collects its output until the output ends or time runs out.
-std::string exchange(child_process& child, std::string_view input) {
+// Feeds the generated input to the child and collects its output until the output ends
+// or time runs out.
+std::string exchange(child_process& child, const input_generator& next_piece) {
     const clock::time_point deadline = clock::now() + patience;
     ::fcntl(child.input, F_SETFL, O_NONBLOCK);
+    std::string piece = next_piece();
+    std::string_view unsent = piece;
     std::string output;
     while (milliseconds_until(deadline) > 0) {
+        if (child.input >= 0 && unsent.empty()) {
+            piece = next_piece();
+            unsent = piece;
+            if (unsent.empty()) {
+                ::close(child.input);
+                child.input = -1;
+            }
+        }
         pollfd ends[2] = {{child.output, POLLIN, 0}, {child.input, POLLOUT, 0}};
         const nfds_t count = child.input >= 0 ? 2 : 1;
         if (::poll(ends, count, milliseconds_until(deadline)) <= 0) {
             break;
         }
         if (count == 2 && (ends[1].revents & (POLLOUT | POLLERR | POLLHUP)) != 0) {
-            const ssize_t wrote = ::write(child.input, input.data(), input.size());
+            const ssize_t wrote = ::write(child.input, unsent.data(), unsent.size());
             if (wrote > 0) {
-                input.remove_prefix(static_cast<std::size_t>(wrote));
-            }
-            if (wrote < 0 || input.empty()) {
-                ::close(child.input);
+                unsent.remove_prefix(static_cast<std::size_t>(wrote));
+            } else {
+                ::close(child.input);  // the program stopped reading
                 child.input = -1;
             }
         }
@@ -133,8 +143,17 @@ child_process start_without_terminal() {
 }
 
 finished_run run_without_terminal(std::string_view input) {
+    bool given = false;
+    return run_without_terminal([&] {
+        const bool first = !given;
+        given = true;
+        return first ? std::string(input) : std::string();
+    });
+}
+
+finished_run run_without_terminal(const input_generator& next_piece) {
     child_process child = start_without_terminal();
-    std::string output = exchange(child, input);
+    std::string output = exchange(child, next_piece);
     struct rusage usage {};
     const std::optional<int> status = wait_for_exit(child.pid, &usage);
     close_descriptors(child);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +33,14 @@ struct finished_run {
 // Runs the program on input given through a pipe, in a session of its own with no
 // controlling terminal; kills it if it runs longer than the patience allows.
 finished_run run_without_terminal(std::string_view input);
+
+// Gives the next piece of a long input, or an empty string once it is all given.
+using input_generator = std::function<std::string()>;
+
+// As above, with the input made piece by piece as the program takes it, so that the test
+// never holds it whole. The peak memory the kernel reports for the child includes this
+// process's own at the time of the fork, so a test comparing peaks keeps itself small.
+finished_run run_without_terminal(const input_generator& next_piece);
 
 // A running child: the pid and the parent's ends of its descriptors (-1 where unused).
 struct child_process {
