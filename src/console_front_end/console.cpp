@@ -8,12 +8,10 @@
 
 namespace velmora {
 
-namespace {
-
-// Standard input, read through one fixed buffer for the life of the process.
-input_stream standard_input = input_stream_over(STDIN_FILENO);
-
-}  // namespace
+input_stream& console_input() {
+    static constinit input_stream standard_input = input_stream_over(STDIN_FILENO);
+    return standard_input;
+}
 
 void write_text(const char* format, ...) {
     std::va_list values;
@@ -23,11 +21,11 @@ void write_text(const char* format, ...) {
 }
 
 number_reading read_number() {
-    return read_number_from(standard_input);
+    return read_number_from(console_input());
 }
 
 integer_reading read_integer() {
-    return read_integer_from(standard_input);
+    return read_integer_from(console_input());
 }
 
 }  // namespace velmora

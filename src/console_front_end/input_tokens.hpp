@@ -19,6 +19,10 @@ struct input_stream {
     bool ended;            // end of input or a read error was met; nothing more is read
 };
 
+// The stream behind read_number and read_integer: standard input, read through one
+// fixed buffer for the life of the process.
+input_stream& console_input();
+
 // Longest token kept in full; any longer token is rejected without being stored.
 inline constexpr std::size_t token_capacity = 4096;
 

@@ -89,13 +89,11 @@ bool read_chunk(int fd, std::string& collected, clock::time_point deadline) {
 std::string exchange(child_process& child, const input_generator& next_piece) {
     const clock::time_point deadline = clock::now() + patience;
     ::fcntl(child.input, F_SETFL, O_NONBLOCK);
-    std::string piece = next_piece();
-    std::string_view unsent = piece;
+    std::string_view unsent = next_piece();
     std::string output;
     while (milliseconds_until(deadline) > 0) {
         if (child.input >= 0 && unsent.empty()) {
-            piece = next_piece();
-            unsent = piece;
+            unsent = next_piece();
             if (unsent.empty()) {
                 ::close(child.input);
                 child.input = -1;
@@ -147,7 +145,7 @@ finished_run run_without_terminal(std::string_view input) {
     return run_without_terminal([&] {
         const bool first = !given;
         given = true;
-        return first ? std::string(input) : std::string();
+        return first ? input : std::string_view();
     });
 }
 

@@ -34,8 +34,9 @@ struct finished_run {
 // controlling terminal; kills it if it runs longer than the patience allows.
 finished_run run_without_terminal(std::string_view input);
 
-// Gives the next piece of a long input, or an empty string once it is all given.
-using input_generator = std::function<std::string()>;
+// Gives the next piece of a long input, valid until the next call, or an empty piece
+// once it is all given.
+using input_generator = std::function<std::string_view()>;
 
 // As above, with the input made piece by piece as the program takes it, so that the test
 // never holds it whole. The peak memory the kernel reports for the child includes this
