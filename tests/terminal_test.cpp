@@ -72,6 +72,16 @@ protected:
         ASSERT_TRUE(wait_for_non_canonical(child.terminal)) << "never entered single-key mode";
     }
 
+    // Presses key and expects a normal end: status 1, nothing written but the final line
+    // end (the key is not echoed), and the terminal back in its starting mode.
+    void press_and_expect_normal_end(std::string_view key) {
+        send(child.output, key);
+        const int status = wait_for_end();
+        EXPECT_TRUE(exited_normally(status)) << describe_status(status);
+        EXPECT_EQ(read_until_quiet(child.output), "\n") << "the key was echoed, or more was written";
+        expect_mode(child.terminal, before, "after the key");
+    }
+
     // Waits for the program to end and gives its wait status.
     int wait_for_end() {
         const std::optional<int> status = wait_for_exit(child.pid);
@@ -97,11 +107,7 @@ TEST_F(key_wait_in_terminal, typed_session_waits_for_one_key_without_enter_or_ec
     send(child.output, "2\n");
     ASSERT_TRUE(read_until(child.output, press_any_key, seen)) << seen;
     ASSERT_TRUE(wait_for_non_canonical(child.terminal));
-    send(child.output, "x");
-    const int status = wait_for_end();
-    EXPECT_TRUE(exited_normally(status)) << describe_status(status);
-    EXPECT_EQ(read_until_quiet(child.output), "\n") << "the key was echoed, or more was written";
-    expect_mode(child.terminal, before, "after the key");
+    press_and_expect_normal_end("x");
 }
 
 TEST_F(key_wait_in_terminal, piped_input_is_never_taken_as_the_key) {
@@ -112,10 +118,7 @@ TEST_F(key_wait_in_terminal, piped_input_is_never_taken_as_the_key) {
     EXPECT_NE(seen.find("\n\n   0.136 remaining ratio\n"), std::string::npos) << seen;
     ASSERT_TRUE(wait_for_non_canonical(child.terminal));
     expect_still_running(child.pid);
-    send(child.output, "k");
-    const int status = wait_for_end();
-    EXPECT_TRUE(exited_normally(status)) << describe_status(status);
-    expect_mode(child.terminal, before, "after the key");
+    press_and_expect_normal_end("k");
 }
 
 TEST_F(key_wait_in_terminal, keys_typed_before_the_wait_do_not_end_it) {
@@ -128,10 +131,7 @@ TEST_F(key_wait_in_terminal, keys_typed_before_the_wait_do_not_end_it) {
     ASSERT_TRUE(read_until(child.output, press_any_key, seen)) << seen;
     ASSERT_TRUE(wait_for_non_canonical(child.terminal));
     expect_still_running(child.pid);
-    send(child.output, "k");
-    const int status = wait_for_end();
-    EXPECT_TRUE(exited_normally(status)) << describe_status(status);
-    expect_mode(child.terminal, before, "after the key");
+    press_and_expect_normal_end("k");
 }
 
 struct key_case {
@@ -151,11 +151,7 @@ class any_key : public key_wait_in_terminal, public testing::WithParamInterface<
 
 TEST_P(any_key, ends_the_wait_normally_unechoed_and_leaves_nothing_behind) {
     start_and_reach_key_wait();
-    send(child.output, GetParam().bytes);
-    const int status = wait_for_end();
-    EXPECT_TRUE(exited_normally(status)) << describe_status(status);
-    EXPECT_EQ(read_until_quiet(child.output), "\n") << "the key was echoed, or more was written";
-    expect_mode(child.terminal, before, "after the key");
+    press_and_expect_normal_end(GetParam().bytes);
     expect_no_input_left(child.output, child.terminal);
 }
 
@@ -203,10 +199,7 @@ TEST_F(key_wait_in_terminal, interrupted_wait_is_taken_up_again) {
     ASSERT_EQ(::kill(child.pid, SIGTSTP), 0);
     expect_still_running(child.pid);
     ASSERT_TRUE(wait_for_non_canonical(child.terminal)) << "the wait did not go back to single-key mode";
-    send(child.output, "k");
-    const int status = wait_for_end();
-    EXPECT_TRUE(exited_normally(status)) << describe_status(status);
-    expect_mode(child.terminal, before, "after the key");
+    press_and_expect_normal_end("k");
 }
 
 // The program as a job under a shell with job control, so that stop signals stop it.
