@@ -81,10 +81,12 @@ TEST_P(bounded_memory, peak_memory_stays_at_a_one_line_sessions_under_50_megabyt
     }
     const finished_run baseline = run_without_terminal("12 100 2\n");
     ASSERT_TRUE(exited_normally(baseline.wait_status)) << describe_status(baseline.wait_status);
-    const finished_run run = run_without_terminal(flood(fifty_megabytes, GetParam().fill, "\n12 100 2\n"));
+    const finished_run run =
+        run_without_terminal(flood(fifty_megabytes, GetParam().fill, "\n12 100 2\n"));
     EXPECT_TRUE(exited_normally(run.wait_status)) << describe_status(run.wait_status);
     EXPECT_LE(run.peak_memory_kb, baseline.peak_memory_kb + allowed_growth_kb)
-        << "peak " << run.peak_memory_kb << " kB against " << baseline.peak_memory_kb << " kB for one line";
+        << "peak " << run.peak_memory_kb << " kB against " << baseline.peak_memory_kb
+        << " kB for one line";
 }
 
 std::string flood_name(const testing::TestParamInfo<flood_case>& param) {
@@ -95,7 +97,8 @@ INSTANTIATE_TEST_SUITE_P(floods, bounded_memory,
                          testing::Values(flood_case{"digits_without_white_space", fill_with_digits},
                                          flood_case{"nul_bytes", fill_with_nuls},
                                          flood_case{"binary_bytes", fill_with_binary},
-                                         flood_case{"one_line_of_bad_tokens", fill_with_bad_tokens}),
+                                         flood_case{"one_line_of_bad_tokens",
+                                                    fill_with_bad_tokens}),
                          flood_name);
 
 }  // namespace

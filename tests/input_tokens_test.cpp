@@ -35,11 +35,15 @@ public:
     explicit stream_over(const std::string& content)
         : fd_(memory_file_holding(content)),
           stream_(std::make_unique<velmora::input_stream>(velmora::input_stream_over(fd_))) {}
-    ~stream_over() { ::close(fd_); }
+    ~stream_over() {
+        ::close(fd_);
+    }
     stream_over(const stream_over&) = delete;
     stream_over& operator=(const stream_over&) = delete;
 
-    velmora::input_stream& stream() { return *stream_; }
+    velmora::input_stream& stream() {
+        return *stream_;
+    }
 
 private:
     int fd_;
@@ -86,12 +90,12 @@ bool same_reading(const velmora::token_reading<Value>& a, const velmora::token_r
 template <typename Value>
 std::string describe(const velmora::token_reading<Value>& reading) {
     switch (reading.status) {
-    case input_status::value:
-        return "value " + std::to_string(reading.value);
-    case input_status::not_a_value:
-        return "not a value";
-    case input_status::ended:
-        return "ended";
+        case input_status::value:
+            return "value " + std::to_string(reading.value);
+        case input_status::not_a_value:
+            return "not a value";
+        case input_status::ended:
+            return "ended";
     }
     return "?";
 }
@@ -113,11 +117,17 @@ TEST(read_number, token_rules) {
     const auto end = ended<double>;
     const reading_case<double> cases[] = {
         {"plain numbers", "12 100\n", {number(12), number(100), end}},
-        {"sign, fraction and exponent", "-0.5 +.5 1e3 2.E-1 -0", {number(-0.5), number(0.5), number(1000), number(0.2), number(-0.0), end}},
-        {"nan and infinity", "nan inf -INF infinity NAN(1)", {number(nan), number(inf), number(-inf), number(inf), number(nan), end}},
+        {"sign, fraction and exponent",
+         "-0.5 +.5 1e3 2.E-1 -0",
+         {number(-0.5), number(0.5), number(1000), number(0.2), number(-0.0), end}},
+        {"nan and infinity",
+         "nan inf -INF infinity NAN(1)",
+         {number(nan), number(inf), number(-inf), number(inf), number(nan), end}},
         {"overflow reads as infinity", "1e999 -1e999", {number(inf), number(-inf), end}},
         {"hexadecimal, as strtod reads it", "0x10", {number(16), end}},
-        {"every white space separates", "1\t2\v3\f4\r5 6\n", {number(1), number(2), number(3), number(4), number(5), number(6), end}},
+        {"every white space separates",
+         "1\t2\v3\f4\r5 6\n",
+         {number(1), number(2), number(3), number(4), number(5), number(6), end}},
         {"a word takes the rest of its line", "abc 5\n7", {bad, number(7), end}},
         {"trailing letters", "12abc 5\n", {bad, end}},
         {"comma as decimal mark", "1,5\n3\n", {bad, number(3), end}},
@@ -138,8 +148,12 @@ TEST(read_integer, token_rules) {
     const auto bad = rejected<int>;
     const auto end = ended<int>;
     const reading_case<int> cases[] = {
-        {"signs and leading zeros", "1 +1 -1 007 -0", {integer(1), integer(1), integer(-1), integer(7), integer(0), end}},
-        {"the limits of int", "2147483647 -2147483648", {integer(2147483647), integer(-2147483647 - 1), end}},
+        {"signs and leading zeros",
+         "1 +1 -1 007 -0",
+         {integer(1), integer(1), integer(-1), integer(7), integer(0), end}},
+        {"the limits of int",
+         "2147483647 -2147483648",
+         {integer(2147483647), integer(-2147483647 - 1), end}},
         {"just above int", "2147483648 9\n1", {bad, integer(1), end}},
         {"just below int", "-2147483649\n1", {bad, integer(1), end}},
         {"far above long", "99999999999999999999999\n1", {bad, integer(1), end}},
@@ -164,9 +178,15 @@ TEST(read_number, long_and_split_tokens) {
     const reading_case<double> cases[] = {
         {"token of exactly 4096 bytes", "0." + std::string(4088, '0') + "1e4089", {number(1), end}},
         {"token of 4097 bytes", std::string(4097, '1') + " 5\n6", {bad, number(6), end}},
-        {"token split across two buffer fills", std::string(buffer_size - 4, ' ') + "123456789\n", {number(123456789), end}},
-        {"megabyte token without white space", std::string(1 << 20, '7') + "\n5", {bad, number(5), end}},
-        {"rejected token's line runs over many buffer fills", "abc " + std::string(3 * buffer_size, 'y') + " z\n7", {bad, number(7), end}},
+        {"token split across two buffer fills",
+         std::string(buffer_size - 4, ' ') + "123456789\n",
+         {number(123456789), end}},
+        {"megabyte token without white space",
+         std::string(1 << 20, '7') + "\n5",
+         {bad, number(5), end}},
+        {"rejected token's line runs over many buffer fills",
+         "abc " + std::string(3 * buffer_size, 'y') + " z\n7",
+         {bad, number(7), end}},
     };
     for (const auto& c : cases) {
         expect_readings(c, velmora::read_number_from);

@@ -48,7 +48,8 @@ void expect_no_input_left(int master, int replica) {
 void expect_still_running(pid_t pid) {
     std::this_thread::sleep_for(300ms);
     int status = 0;
-    EXPECT_EQ(::waitpid(pid, &status, WNOHANG), 0) << "the program ended: " << describe_status(status);
+    EXPECT_EQ(::waitpid(pid, &status, WNOHANG), 0)
+        << "the program ended: " << describe_status(status);
 }
 
 // The program in a terminal of its own, fed one calculation through a pipe, so that
@@ -78,7 +79,8 @@ protected:
         send(child.output, key);
         const int status = wait_for_end();
         EXPECT_TRUE(exited_normally(status)) << describe_status(status);
-        EXPECT_EQ(read_until_quiet(child.output), "\n") << "the key was echoed, or more was written";
+        EXPECT_EQ(read_until_quiet(child.output), "\n")
+            << "the key was echoed, or more was written";
         expect_mode(child.terminal, before, "after the key");
     }
 
@@ -160,9 +162,9 @@ TEST_P(any_key, ends_the_wait_normally_unechoed_and_leaves_nothing_behind) {
 INSTANTIATE_TEST_SUITE_P(keys, any_key,
                          testing::Values(key_case{"letter", "x"}, key_case{"enter", "\r"},
                                          key_case{"ctrl_c", "\x03"}, key_case{"ctrl_z", "\x1a"},
-                                         key_case{"ctrl_backslash", "\x1c"}, key_case{"ctrl_d", "\x04"},
-                                         key_case{"ctrl_s", "\x13"}, key_case{"ctrl_v", "\x16"},
-                                         key_case{"arrow_up", "\x1b[A"},
+                                         key_case{"ctrl_backslash", "\x1c"},
+                                         key_case{"ctrl_d", "\x04"}, key_case{"ctrl_s", "\x13"},
+                                         key_case{"ctrl_v", "\x16"}, key_case{"arrow_up", "\x1b[A"},
                                          key_case{"function_key_f5", "\x1b[15~"}),
                          key_name);
 
@@ -198,14 +200,17 @@ TEST_F(key_wait_in_terminal, interrupted_wait_is_taken_up_again) {
     start_and_reach_key_wait();
     ASSERT_EQ(::kill(child.pid, SIGTSTP), 0);
     expect_still_running(child.pid);
-    ASSERT_TRUE(wait_for_non_canonical(child.terminal)) << "the wait did not go back to single-key mode";
+    ASSERT_TRUE(wait_for_non_canonical(child.terminal))
+        << "the wait did not go back to single-key mode";
     press_and_expect_normal_end("k");
 }
 
 // The program as a job under a shell with job control, so that stop signals stop it.
 class key_wait_as_job : public testing::Test {
 protected:
-    void TearDown() override { close_job(job); }
+    void TearDown() override {
+        close_job(job);
+    }
 
     // Starts the job in the foreground and brings it to the key wait in single-key mode.
     void start_and_reach_key_wait() {
@@ -219,7 +224,8 @@ protected:
 
     // Presses a key once the job is back in single-key mode and expects a normal end.
     void press_key_and_expect_normal_end() {
-        ASSERT_TRUE(wait_for_non_canonical(job.shell.terminal)) << "the wait did not resume in single-key mode";
+        ASSERT_TRUE(wait_for_non_canonical(job.shell.terminal))
+            << "the wait did not resume in single-key mode";
         send(job.shell.output, "k");
         const std::optional<int> status = wait_for_job(job);
         ASSERT_TRUE(status.has_value()) << "the key did not end the wait";
@@ -258,7 +264,8 @@ TEST_F(key_wait_as_job, ended_after_losing_the_terminal_it_still_restores_the_mo
     ASSERT_TRUE(take_terminal_back(job));  // now a background job, its mode still set
     ASSERT_EQ(::kill(job.pid, SIGTERM), 0);
     const std::optional<int> status = wait_for_job(job);
-    ASSERT_TRUE(status.has_value()) << "the job did not end (stopped setting the mode from the background?)";
+    ASSERT_TRUE(status.has_value())
+        << "the job did not end (stopped setting the mode from the background?)";
     EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGTERM) << describe_status(*status);
     expect_mode(job.shell.terminal, before, "after the signal");
 }
@@ -266,7 +273,8 @@ TEST_F(key_wait_as_job, ended_after_losing_the_terminal_it_still_restores_the_mo
 // While a job runs in the background the terminal is the shell's, in the shell's own
 // line-editing mode; the job must neither change that mode nor take it for its own. Only
 // once brought to the foreground, with the terminal set back for it, does it take over.
-TEST_F(key_wait_as_job, started_in_the_background_it_takes_the_terminal_over_only_in_the_foreground) {
+TEST_F(key_wait_as_job,
+       started_in_the_background_it_takes_the_terminal_over_only_in_the_foreground) {
     job = start_job_in_terminal(before, job_start::background);
     ASSERT_GT(job.pid, 0);
     std::string seen;

@@ -1,8 +1,8 @@
 #include "console.hpp"
 
+#include <unistd.h>
 #include <cstdarg>
 #include <cstdio>
-#include <unistd.h>
 
 #include "input_tokens.hpp"
 

@@ -2,12 +2,12 @@
 // non-canonical mode with echo off, the terminal's own mode put back on every
 // way out: the key, a read error or hangup, and the signals that end or stop
 // the program while it waits.
-#include <cerrno>
-#include <csignal>
-#include <cstdio>
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
 
 #include "console.hpp"
 
@@ -35,11 +35,11 @@ sigset_t previous_mask;
 // and unaltered. Async-signal-safe.
 termios single_key_mode_from(const termios& mode) {
     termios single_key = mode;
-    single_key.c_lflag &= ~static_cast<tcflag_t>(ICANON    // no line editing: no Enter needed
-                                                 | ECHO    // the key is not shown
-                                                 | ISIG    // Ctrl-C, Ctrl-Z, Ctrl-\ are keys too
+    single_key.c_lflag &= ~static_cast<tcflag_t>(ICANON      // no line editing: no Enter needed
+                                                 | ECHO      // the key is not shown
+                                                 | ISIG      // Ctrl-C, Ctrl-Z, Ctrl-\ are keys too
                                                  | IEXTEN);  // so are Ctrl-V and Ctrl-O
-    single_key.c_iflag &= ~static_cast<tcflag_t>(IXON);  // and Ctrl-S and Ctrl-Q
+    single_key.c_iflag &= ~static_cast<tcflag_t>(IXON);      // and Ctrl-S and Ctrl-Q
     single_key.c_cc[VMIN] = 1;   // a read returns as soon as one byte is there
     single_key.c_cc[VTIME] = 0;  // and waits for it without a timer
     return single_key;

@@ -1,10 +1,10 @@
 #include "input_tokens.hpp"
 
+#include <unistd.h>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 
 namespace velmora {
 

@@ -29,7 +29,8 @@ int memory_file_holding(const std::uint8_t* data, std::size_t size) {
     require(fd >= 0);
     require(::ftruncate(fd, 0) == 0);
     for (std::size_t written = 0; written < size;) {
-        const ssize_t wrote = ::pwrite(fd, data + written, size - written, static_cast<off_t>(written));
+        const ssize_t wrote =
+            ::pwrite(fd, data + written, size - written, static_cast<off_t>(written));
         require(wrote > 0);
         written += static_cast<std::size_t>(wrote);
     }
@@ -47,7 +48,8 @@ void check_reader_position(const velmora::input_stream& input, velmora::input_st
     }
     if (status == velmora::input_status::value && more) {
         const char next = input.buffer[input.position];
-        require(next == ' ' || next == '\t' || next == '\n' || next == '\v' || next == '\f' || next == '\r');
+        require(next == ' ' || next == '\t' || next == '\n' || next == '\v' || next == '\f' ||
+                next == '\r');
     }
 }
 
@@ -105,7 +107,8 @@ void fuzz_dialogue(const std::uint8_t* data, std::size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    require(std::freopen("/dev/null", "w", stdout) != nullptr);  // the dialogue's text is not wanted
+    require(std::freopen("/dev/null", "w", stdout) !=
+            nullptr);  // the dialogue's text is not wanted
     return 0;
 }
 

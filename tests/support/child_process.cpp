@@ -25,7 +25,8 @@ using clock = std::chrono::steady_clock;
 
 // Milliseconds left until deadline, never below zero, for poll().
 int milliseconds_until(clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock::now());
     return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
 }
 
@@ -60,6 +61,7 @@ void make_pipe(int ends[2]) {
     }
     words.emplace_back(VELMORA_EXECUTABLE);
     std::vector<char*> arguments;
+    arguments.reserve(words.size() + 1);
     for (std::string& word : words) {
         arguments.push_back(word.data());
     }
@@ -113,7 +115,8 @@ std::string exchange(child_process& child, const input_generator& next_piece) {
                 child.input = -1;
             }
         }
-        if ((ends[0].revents & (POLLIN | POLLHUP)) != 0 && !read_chunk(child.output, output, deadline)) {
+        if ((ends[0].revents & (POLLIN | POLLHUP)) != 0 &&
+            !read_chunk(child.output, output, deadline)) {
             break;
         }
     }
@@ -464,11 +467,13 @@ bool same_mode(const termios& a, const termios& b) {
 }
 
 std::string describe_mode(const termios& mode) {
-    std::string text = "iflag=" + std::to_string(mode.c_iflag) + " oflag=" + std::to_string(mode.c_oflag) +
-                       " cflag=" + std::to_string(mode.c_cflag) + " lflag=" + std::to_string(mode.c_lflag);
+    std::string text =
+        "iflag=" + std::to_string(mode.c_iflag) + " oflag=" + std::to_string(mode.c_oflag) +
+        " cflag=" + std::to_string(mode.c_cflag) + " lflag=" + std::to_string(mode.c_lflag);
     text += (mode.c_lflag & ICANON) != 0 ? " canonical" : " non-canonical";
     text += (mode.c_lflag & ECHO) != 0 ? " echo" : " no-echo";
-    text += " VMIN=" + std::to_string(mode.c_cc[VMIN]) + " VTIME=" + std::to_string(mode.c_cc[VTIME]);
+    text +=
+        " VMIN=" + std::to_string(mode.c_cc[VMIN]) + " VTIME=" + std::to_string(mode.c_cc[VTIME]);
     return text;
 }
 

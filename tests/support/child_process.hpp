@@ -77,7 +77,7 @@ struct terminal_job {
                           // its input is the job's standard input pipe
     pid_t pid;            // the job: velmora
     int control;          // commands to the shell
-    int report;           // the shell's answers: the job's pid, command acknowledgements, its wait status
+    int report;  // the shell's answers: the job's pid, command acknowledgements, its wait status
 };
 
 // Starts the program as a job, its standard input a pipe, its output the terminal.
@@ -104,8 +104,8 @@ bool wait_for_state(pid_t pid, char state);
 // A typical interactive terminal mode: canonical, echo on, no output processing.
 termios interactive_mode();
 
-// Reads from fd into collected until marker appears in what this call read; false if the patience runs out
-// or the output ends first.
+// Reads from fd into collected until marker appears in what this call read; false if the patience
+// runs out or the output ends first.
 bool read_until(int fd, std::string_view marker, std::string& collected);
 
 // Reads whatever arrives on fd until nothing has come for quiet_for, or the output ends.
