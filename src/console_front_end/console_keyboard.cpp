@@ -54,17 +54,20 @@ void enter_single_key_mode() {
     }
     const termios single_key = single_key_mode_from(saved_mode);
     mode_changed = 1;  // set first: a signal from here on puts the mode back
-    ::tcsetattr(keyboard, TCSAFLUSH, &single_key);
+    ::tcsetattr(keyboard, TCSANOW, &single_key);
+    ::tcflush(keyboard, TCIFLUSH);
 }
 
 // Puts the saved mode back if the key wait may have changed it, discarding any bytes
 // left from the key (an arrow key sends several). The one way the mode is restored.
-// Async-signal-safe.
+// Neither this nor entering the mode waits for output to drain, so a terminal that
+// takes no output cannot hold a signal handler up. Async-signal-safe.
 void restore_keyboard_mode() {
     if (mode_changed == 0) {
         return;
     }
-    ::tcsetattr(keyboard, TCSAFLUSH, &saved_mode);
+    ::tcflush(keyboard, TCIFLUSH);
+    ::tcsetattr(keyboard, TCSANOW, &saved_mode);
     mode_changed = 0;
 }
 
