@@ -53,9 +53,9 @@ void enter_single_key_mode() {
         return;
     }
     const termios single_key = single_key_mode_from(saved_mode);
-    mode_changed = 1;  // set first: a signal from here on puts the mode back
+    mode_changed = 1;               // set first: a signal from here on puts the mode back
+    ::tcflush(keyboard, TCIFLUSH);  // before the mode changes, so no key after it is lost
     ::tcsetattr(keyboard, TCSANOW, &single_key);
-    ::tcflush(keyboard, TCIFLUSH);
 }
 
 // Puts the saved mode back if the key wait may have changed it, discarding any bytes
