@@ -5,10 +5,21 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace velmora {
 
 namespace {
+
+// Longest token kept in full; any longer token is rejected without being stored.
+constexpr std::size_t token_capacity = 4096;
+
+// One token as read: its bytes, NUL-terminated, or only the fact that it was too long.
+struct token_text {
+    std::array<char, token_capacity + 1> bytes;
+    std::size_t length;
+    bool too_long;
+};
 
 // White space as the C locale has it; line ends included.
 bool is_white_space(char byte) {
@@ -66,6 +77,64 @@ void keep_token_byte(token_text& token, char byte) {
     ++token.length;
 }
 
+// Skips white space and reads one token; false when the input ends first.
+bool read_token(input_stream& input, token_text& token) {
+    token.length = 0;
+    token.too_long = false;
+    if (!skip_white_space(input)) {
+        token.bytes[0] = '\0';
+        return false;
+    }
+    while (byte_available(input) && !is_white_space(current_byte(input))) {
+        keep_token_byte(token, current_byte(input));
+        ++input.position;
+    }
+    token.bytes[token.length] = '\0';
+    return true;
+}
+
+// Discards input up to and including the next line end, or to the end of input.
+void discard_rest_of_line(input_stream& input) {
+    while (byte_available(input)) {
+        const char byte = current_byte(input);
+        ++input.position;
+        if (byte == '\n') {
+            return;
+        }
+    }
+}
+
+// The value of a whole token read as a C-locale decimal number, as strtod reads it.
+std::optional<double> parse_number(const token_text& token) {
+    if (token.too_long || token.length == 0) {
+        return std::nullopt;
+    }
+    // The program never changes its locale, so strtod reads '.' as the decimal mark.
+    // A NUL inside the token stops strtod early and so fails the whole-token test.
+    const char* const first = token.bytes.data();
+    char* last = nullptr;
+    const double value = std::strtod(first, &last);
+    if (last != first + token.length) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// The value of a whole token of an optional sign and decimal digits, if it fits an int.
+std::optional<int> parse_integer(const token_text& token) {
+    if (token.too_long || token.length == 0) {
+        return std::nullopt;
+    }
+    const char* const first = token.bytes.data();
+    char* last = nullptr;
+    errno = 0;
+    const long value = std::strtol(first, &last, 10);
+    if (last != first + token.length || errno == ERANGE || value < INT_MIN || value > INT_MAX) {
+        return std::nullopt;
+    }
+    return static_cast<int>(value);
+}
+
 // Reads one token and converts it with parse; a rejected token takes the rest of its line.
 template <typename Value>
 token_reading<Value> read_value(input_stream& input,
@@ -82,60 +151,6 @@ token_reading<Value> read_value(input_stream& input,
 }
 
 }  // namespace
-
-bool read_token(input_stream& input, token_text& token) {
-    token.length = 0;
-    token.too_long = false;
-    if (!skip_white_space(input)) {
-        token.bytes[0] = '\0';
-        return false;
-    }
-    while (byte_available(input) && !is_white_space(current_byte(input))) {
-        keep_token_byte(token, current_byte(input));
-        ++input.position;
-    }
-    token.bytes[token.length] = '\0';
-    return true;
-}
-
-void discard_rest_of_line(input_stream& input) {
-    while (byte_available(input)) {
-        const char byte = current_byte(input);
-        ++input.position;
-        if (byte == '\n') {
-            return;
-        }
-    }
-}
-
-std::optional<double> parse_number(const token_text& token) {
-    if (token.too_long || token.length == 0) {
-        return std::nullopt;
-    }
-    // The program never changes its locale, so strtod reads '.' as the decimal mark.
-    // A NUL inside the token stops strtod early and so fails the whole-token test.
-    const char* const first = token.bytes.data();
-    char* last = nullptr;
-    const double value = std::strtod(first, &last);
-    if (last != first + token.length) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-std::optional<int> parse_integer(const token_text& token) {
-    if (token.too_long || token.length == 0) {
-        return std::nullopt;
-    }
-    const char* const first = token.bytes.data();
-    char* last = nullptr;
-    errno = 0;
-    const long value = std::strtol(first, &last, 10);
-    if (last != first + token.length || errno == ERANGE || value < INT_MIN || value > INT_MAX) {
-        return std::nullopt;
-    }
-    return static_cast<int>(value);
-}
 
 number_reading read_number_from(input_stream& input) {
     return read_value(input, parse_number);

@@ -439,6 +439,9 @@ void close_job(terminal_job& job) {
     }
 }
 
+namespace {
+
+// The process's state letter from /proc (R, S, T for stopped, ...), or '?' once it is gone.
 char process_state(pid_t pid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string line;
@@ -448,6 +451,8 @@ char process_state(pid_t pid) {
     const std::size_t name_end = line.rfind(')');
     return name_end != std::string::npos && name_end + 2 < line.size() ? line[name_end + 2] : '?';
 }
+
+}  // namespace
 
 bool wait_for_state(pid_t pid, char state) {
     const clock::time_point deadline = clock::now() + patience;

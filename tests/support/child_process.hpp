@@ -95,9 +95,6 @@ std::optional<int> wait_for_job(terminal_job& job);
 // Ends the shell and the job if they still run, and closes every descriptor.
 void close_job(terminal_job& job);
 
-// The process's state letter from /proc (R, S, T for stopped, ...), or '?' once it is gone.
-char process_state(pid_t pid);
-
 // Polls until the process is in state; false if the patience runs out.
 bool wait_for_state(pid_t pid, char state);
 
