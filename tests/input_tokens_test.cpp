@@ -7,10 +7,9 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include "input_tokens.hpp"
+#include "memory_input.hpp"
 
 namespace {
 
@@ -20,33 +19,21 @@ using velmora::input_status;
 constexpr double inf = std::numeric_limits<double>::infinity();
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
-// A descriptor on an in-memory file holding content, positioned at its start.
-int memory_file_holding(const std::string& content) {
-    const int fd = ::memfd_create("velmora-input", MFD_CLOEXEC);
-    EXPECT_GE(fd, 0);
-    EXPECT_EQ(::write(fd, content.data(), content.size()), static_cast<ssize_t>(content.size()));
-    ::lseek(fd, 0, SEEK_SET);
-    return fd;
-}
-
-// Input stream over content, kept off the stack since its buffer is large.
+// An input stream over pieces of input held in memory, kept off the stack since its
+// buffer is large.
 class stream_over {
 public:
-    explicit stream_over(const std::string& content)
-        : fd_(memory_file_holding(content)),
-          stream_(std::make_unique<velmora::input_stream>(velmora::input_stream_over(fd_))) {}
-    ~stream_over() {
-        ::close(fd_);
+    explicit stream_over(std::vector<std::string_view> pieces)
+        : stream_(std::make_unique<velmora::input_stream>(
+              velmora::input_stream_over(velmora_test::read_from_memory))) {
+        velmora_test::give_pieces(std::move(pieces));
     }
-    stream_over(const stream_over&) = delete;
-    stream_over& operator=(const stream_over&) = delete;
 
     velmora::input_stream& stream() {
         return *stream_;
     }
 
 private:
-    int fd_;
     std::unique_ptr<velmora::input_stream> stream_;
 };
 
@@ -100,16 +87,23 @@ std::string describe(const velmora::token_reading<Value>& reading) {
     return "?";
 }
 
+// Reads as many readings as expected from pieces, given as separate reads, and compares each.
+template <typename Value, typename Read>
+void expect_readings(const std::string& name, std::vector<std::string_view> pieces,
+                     const std::vector<velmora::token_reading<Value>>& expected, Read read) {
+    stream_over input(std::move(pieces));
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const velmora::token_reading<Value> got = read(input.stream());
+        EXPECT_TRUE(same_reading(got, expected[i]))
+            << name << ", reading " << i << ": got " << describe(got) << ", expected "
+            << describe(expected[i]);
+    }
+}
+
 // Reads as many tokens as the case expects with read and compares each reading.
 template <typename Value, typename Read>
 void expect_readings(const reading_case<Value>& c, Read read) {
-    stream_over input(c.input);
-    for (std::size_t i = 0; i < c.expected.size(); ++i) {
-        const velmora::token_reading<Value> got = read(input.stream());
-        EXPECT_TRUE(same_reading(got, c.expected[i]))
-            << c.name << ", reading " << i << ": got " << describe(got) << ", expected "
-            << describe(c.expected[i]);
-    }
+    expect_readings(c.name, {c.input}, c.expected, read);
 }
 
 TEST(read_number, token_rules) {
@@ -136,6 +130,29 @@ TEST(read_number, token_rules) {
         {"NUL alone", "\0\n4"s, {bad, number(4), end}},
         {"binary bytes", "\x80\xff\x01 9\n8"s, {bad, number(8), end}},
         {"no line end after the last token", "7", {number(7), end}},
+        {"a rejected line ends at CR LF", "x 1\r\n2", {bad, number(2), end}},
+        {"a rejected line ends at a lone CR", "x 1\r2\r3", {bad, number(2), number(3), end}},
+        {"byte order mark at the very start",
+         "\xEF\xBB\xBF"
+         "12 5",
+         {number(12), number(5), end}},
+        {"byte order mark alone before a line end", "\xEF\xBB\xBF\n7", {number(7), end}},
+        {"only one byte order mark is skipped",
+         "\xEF\xBB\xBF\xEF\xBB\xBF"
+         "1\n2",
+         {bad, number(2), end}},
+        {"byte order mark after white space",
+         " \xEF\xBB\xBF"
+         "1\n2",
+         {bad, number(2), end}},
+        {"byte order mark on a later token",
+         "1 \xEF\xBB\xBF"
+         "2\n3",
+         {number(1), bad, number(3), end}},
+        {"first bytes of a byte order mark",
+         "\xEF\xBB"
+         "1\n2",
+         {bad, number(2), end}},
         {"empty input stays ended", "", {end, end, end}},
         {"white space only", " \n\t\r\n", {end}},
     };
@@ -158,6 +175,11 @@ TEST(read_integer, token_rules) {
         {"just below int", "-2147483649\n1", {bad, integer(1), end}},
         {"far above long", "99999999999999999999999\n1", {bad, integer(1), end}},
         {"a decimal point", "1.0\n2", {bad, integer(2), end}},
+        {"byte order mark at the very start",
+         "\xEF\xBB\xBF"
+         "2",
+         {integer(2), end}},
+        {"a rejected line ends at a lone CR", "yes 1\r2", {bad, integer(2), end}},
         {"a word takes the rest of its line", "yes 1\n2", {bad, integer(2), end}},
         {"hexadecimal", "0x1\n2", {bad, integer(2), end}},
         {"exponent", "1e3\n2", {bad, integer(2), end}},
@@ -190,6 +212,34 @@ TEST(read_number, long_and_split_tokens) {
     };
     for (const auto& c : cases) {
         expect_readings(c, velmora::read_number_from);
+    }
+}
+
+// Input as a pipe gives it, a piece at a time: a token or a byte order mark may be cut
+// anywhere between two reads.
+TEST(read_number, input_split_across_reads) {
+    const auto bad = rejected<double>;
+    const auto end = ended<double>;
+    struct split_case {
+        const char* name;
+        std::vector<std::string_view> pieces;
+        std::vector<velmora::number_reading> expected;
+    };
+    const split_case cases[] = {
+        {"a number cut in two", {"12", "3 4"}, {number(123), number(4), end}},
+        {"white space in a read of its own", {"1", " ", "2"}, {number(1), number(2), end}},
+        {"byte order mark a byte at a time", {"\xEF", "\xBB", "\xBF", "5"}, {number(5), end}},
+        {"byte order mark cut before its last byte",
+         {"\xEF\xBB",
+          "\xBF"
+          "6\n"},
+         {number(6), end}},
+        {"input ends inside a byte order mark", {"\xEF", "\xBB"}, {bad, end}},
+        {"a rejected line cut before its line end", {"abc 1", "2\n3"}, {bad, number(3), end}},
+        {"CR LF cut between CR and LF", {"x\r", "\n4"}, {bad, number(4), end}},
+    };
+    for (const split_case& c : cases) {
+        expect_readings(c.name, c.pieces, c.expected, velmora::read_number_from);
     }
 }
 

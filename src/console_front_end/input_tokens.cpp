@@ -1,11 +1,10 @@
 #include "input_tokens.hpp"
 
-#include <unistd.h>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <string_view>
 
 namespace velmora {
 
@@ -27,26 +26,19 @@ bool is_white_space(char byte) {
            byte == '\r';
 }
 
-// Reads the next block of input into the buffer; false at end of input or on a read error.
+// Reads more input into the buffer from offset on; false once the input has ended.
+bool read_into_buffer(input_stream& input, std::size_t offset) {
+    const std::size_t got =
+        input.ended ? 0 : input.read_block(std::span(input.buffer).subspan(offset));
+    input.length = offset + got;
+    input.ended = got == 0;
+    return got > 0;
+}
+
+// Reads the next block of input over the used-up buffer; false once the input has ended.
 bool refill(input_stream& input) {
-    if (input.ended) {
-        return false;
-    }
-    // Everything written so far must be visible before the program blocks on input.
-    std::fflush(stdout);
-    for (;;) {
-        const ssize_t got = ::read(input.descriptor, input.buffer.data(), input.buffer.size());
-        if (got > 0) {
-            input.position = 0;
-            input.length = static_cast<std::size_t>(got);
-            return true;
-        }
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        input.ended = true;
-        return false;
-    }
+    input.position = 0;
+    return read_into_buffer(input, 0);
 }
 
 // True when a byte is ready at input.position, reading more input when the buffer is used up.
@@ -77,10 +69,34 @@ void keep_token_byte(token_text& token, char byte) {
     ++token.length;
 }
 
+// The UTF-8 byte order mark that editors on Windows put at the start of a text file.
+constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
+
+// The bytes read so far, all of them still unread: the very start of the input.
+std::string_view bytes_at_start(const input_stream& input) {
+    return {input.buffer.data(), input.length};
+}
+
+// Skips one byte order mark at the very start of the input, reading until there are
+// enough bytes to tell whether one is there.
+void skip_byte_order_mark(input_stream& input) {
+    input.started = true;
+    while (input.length < byte_order_mark.size() &&
+           byte_order_mark.starts_with(bytes_at_start(input)) &&
+           read_into_buffer(input, input.length)) {
+    }
+    if (bytes_at_start(input).starts_with(byte_order_mark)) {
+        input.position = byte_order_mark.size();
+    }
+}
+
 // Skips white space and reads one token; false when the input ends first.
 bool read_token(input_stream& input, token_text& token) {
     token.length = 0;
     token.too_long = false;
+    if (!input.started) {
+        skip_byte_order_mark(input);
+    }
     if (!skip_white_space(input)) {
         token.bytes[0] = '\0';
         return false;
@@ -93,12 +109,14 @@ bool read_token(input_stream& input, token_text& token) {
     return true;
 }
 
-// Discards input up to and including the next line end, or to the end of input.
+// Discards input up to and including the next line end, or to the end of input. A line
+// ends at LF, or at CR, which covers CR LF and the lone CR of old Mac files alike; the LF
+// of a CR LF is left behind as white space.
 void discard_rest_of_line(input_stream& input) {
     while (byte_available(input)) {
         const char byte = current_byte(input);
         ++input.position;
-        if (byte == '\n') {
+        if (byte == '\n' || byte == '\r') {
             return;
         }
     }

@@ -1,8 +1,5 @@
 #include "program_driver.hpp"
 
-#include <cstdio>
-#include <cstdlib>
-
 #include "calculation_dialogue.hpp"
 #include "console.hpp"
 
@@ -66,8 +63,7 @@ void run_program() {
     write_text("\n\n Press any key to exit \n\n");
     wait_for_key();
     write_text("\n");
-    std::fflush(stdout);
-    std::exit(normal_exit_status);
+    end_process(normal_exit_status);
 }
 
 }  // namespace velmora

@@ -3,15 +3,15 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 
-#include <sys/mman.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "calculation_dialogue.hpp"
 #include "console.hpp"
 #include "input_tokens.hpp"
+#include "memory_input.hpp"
 #include "shock_curve.hpp"
 
 namespace {
@@ -23,19 +23,9 @@ void require(bool holds) {
     }
 }
 
-// A descriptor on an in-memory file now holding exactly data, positioned at its start.
-int memory_file_holding(const std::uint8_t* data, std::size_t size) {
-    static const int fd = ::memfd_create("velmora-fuzz", MFD_CLOEXEC);
-    require(fd >= 0);
-    require(::ftruncate(fd, 0) == 0);
-    for (std::size_t written = 0; written < size;) {
-        const ssize_t wrote =
-            ::pwrite(fd, data + written, size - written, static_cast<off_t>(written));
-        require(wrote > 0);
-        written += static_cast<std::size_t>(wrote);
-    }
-    require(::lseek(fd, 0, SEEK_SET) == 0);
-    return fd;
+// Makes the fuzz input the next input of every stream that reads from memory.
+void give_input(const std::uint8_t* data, std::size_t size) {
+    velmora_test::give_pieces({std::string_view(reinterpret_cast<const char*>(data), size)});
 }
 
 // After a token is taken, the next byte is white space or the input has ended; after a
@@ -44,7 +34,8 @@ void check_reader_position(const velmora::input_stream& input, velmora::input_st
     require(input.position <= input.length);
     const bool more = input.position < input.length;
     if (status == velmora::input_status::not_a_value) {
-        require(input.ended || (input.position > 0 && input.buffer[input.position - 1] == '\n'));
+        require(input.ended || (input.position > 0 && (input.buffer[input.position - 1] == '\n' ||
+                                                       input.buffer[input.position - 1] == '\r')));
     }
     if (status == velmora::input_status::value && more) {
         const char next = input.buffer[input.position];
@@ -68,7 +59,8 @@ void check_remaining_ratio(double start, double end) {
 // Reads tokens alternately as numbers and integers until the input ends.
 void fuzz_token_reader(const std::uint8_t* data, std::size_t size) {
     static velmora::input_stream input{};
-    input = velmora::input_stream_over(memory_file_holding(data, size));
+    give_input(data, size);
+    input = velmora::input_stream_over(velmora_test::read_from_memory);
     velmora::fill_shock_curve();
     double previous = 0;
     for (std::size_t turn = 0;; ++turn) {
@@ -95,20 +87,21 @@ void fuzz_token_reader(const std::uint8_t* data, std::size_t size) {
 // Runs calculations on the bytes as standard input until it ends, answering the repeat
 // question from the input too.
 void fuzz_dialogue(const std::uint8_t* data, std::size_t size) {
-    velmora::console_input() = velmora::input_stream_over(memory_file_holding(data, size));
+    give_input(data, size);
+    velmora::console_input() = velmora::input_stream_over(velmora_test::read_from_memory);
     while (velmora::run_calculation() == velmora::calculation_outcome::completed) {
         if (velmora::read_integer().status == velmora::input_status::ended) {
             break;
         }
     }
-    std::fflush(stdout);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    require(std::freopen("/dev/null", "w", stdout) !=
-            nullptr);  // the dialogue's text is not wanted
+    // The dialogue's text is not wanted: standard output goes nowhere.
+    const int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    require(nowhere >= 0 && ::dup2(nowhere, STDOUT_FILENO) == STDOUT_FILENO);
     return 0;
 }
 

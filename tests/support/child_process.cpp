@@ -13,6 +13,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/mman.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utmp.h>
@@ -30,22 +32,176 @@ int milliseconds_until(clock::time_point deadline) {
     return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
 }
 
-// A pipe whose ends are closed in any program the test process starts.
-void make_pipe(int ends[2]) {
-    if (::pipe2(ends, O_CLOEXEC) != 0) {
-        std::perror("pipe2");
+// Stops the test process when the test's own plumbing fails: nothing it tests could hold.
+void require(bool holds, const char* what) {
+    if (!holds) {
+        std::perror(what);
         std::abort();
     }
 }
 
-// In the child: give every signal the disposition a program started from a shell would
-// have (but SIGHUP as asked), allow no core files, and run velmora, under the launcher
-// named by VELMORA_TEST_LAUNCHER if it is set (for example "valgrind --error-exitcode=99").
-[[noreturn]] void exec_velmora(hangup_signal hangup = hangup_signal::default_action) {
-    for (const int signal_number : {SIGPIPE, SIGINT, SIGQUIT, SIGTERM, SIGTSTP, SIGTTIN, SIGTTOU}) {
+// Sets O_NONBLOCK on fd's open file description, which a child's descriptor shares.
+void make_nonblocking(int fd) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    require(flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0, "fcntl");
+}
+
+// An empty in-memory file, closed in programs the test starts.
+int memory_file(const char* name) {
+    const int fd = ::memfd_create(name, MFD_CLOEXEC);
+    require(fd >= 0, "memfd_create");
+    return fd;
+}
+
+// In the child: puts the standard input the setup asks for in place of its own.
+void redirect_input(input_source input, const int pipe_ends[2]) {
+    switch (input) {
+        case input_source::pipe:
+            ::dup2(pipe_ends[0], STDIN_FILENO);
+            break;
+        case input_source::directory: {
+            const int directory = ::open("/", O_RDONLY | O_DIRECTORY);
+            require(directory >= 0, "/");
+            ::dup2(directory, STDIN_FILENO);
+            break;
+        }
+        case input_source::closed:
+            ::close(STDIN_FILENO);
+            break;
+    }
+}
+
+// In the child: limits the size of the files it writes; a write beyond the limit then fails
+// instead of ending the program by SIGXFSZ.
+void limit_file_size(rlim_t limit) {
+    if (limit == RLIM_INFINITY) {
+        return;
+    }
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit file_size{limit, limit};
+    require(::setrlimit(RLIMIT_FSIZE, &file_size) == 0, "setrlimit");
+}
+
+// In the child: puts the standard output the setup asks for in place of its own; for a file,
+// the pipe's writing end stands for the file.
+void redirect_output(output_to output, const int pipe_ends[2]) {
+    switch (output) {
+        case output_to::pipe:
+        case output_to::file:
+        case output_to::reader_gone:
+            ::dup2(pipe_ends[1], STDOUT_FILENO);
+            break;
+        case output_to::full_disk: {
+            const int full = ::open("/dev/full", O_WRONLY);
+            require(full >= 0, "/dev/full");
+            ::dup2(full, STDOUT_FILENO);
+            break;
+        }
+        case output_to::closed:
+            ::close(STDOUT_FILENO);
+            break;
+    }
+}
+
+// Reads one chunk from fd into collected, waiting until deadline; false when nothing came.
+bool read_chunk(int fd, std::string& collected, clock::time_point deadline) {
+    pollfd ready{fd, POLLIN, 0};
+    if (::poll(&ready, 1, milliseconds_until(deadline)) <= 0) {
+        return false;
+    }
+    char chunk[4096];
+    const ssize_t got = ::read(fd, chunk, sizeof chunk);
+    if (got <= 0) {
+        return false;
+    }
+    collected.append(chunk, static_cast<std::size_t>(got));
+    return true;
+}
+
+// Gives the generated input to fd until it is all given or fd stops taking it, then closes fd.
+void feed(int fd, const input_generator& next_piece) {
+    for (std::string_view piece = next_piece(); !piece.empty() && send(fd, piece);
+         piece = next_piece()) {
+    }
+    ::close(fd);
+}
+
+// The fields of /proc/pid/<file>'s first line, or none once the process is gone.
+std::vector<std::string> proc_fields(pid_t pid, const char* file) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/" + file);
+    std::string line;
+    std::getline(in, line);
+    std::istringstream split(line);
+    std::vector<std::string> fields;
+    for (std::string field; split >> field;) {
+        fields.push_back(field);
+    }
+    return fields;
+}
+
+// The process's state letter from /proc (R, S, T for stopped, ...), or '?' once it is gone.
+char process_state(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) {
+        return '?';
+    }
+    const std::size_t name_end = line.rfind(')');
+    return name_end != std::string::npos && name_end + 2 < line.size() ? line[name_end + 2] : '?';
+}
+
+// True when no signal waits to be delivered to the process, to its thread or to the group.
+bool no_signal_pending(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    bool seen = false;
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("SigPnd:") || line.starts_with("ShdPnd:")) {
+            seen = true;
+            if (line.find_first_not_of("0\t ", line.find(':') + 1) != std::string::npos) {
+                return false;
+            }
+        }
+    }
+    return seen;
+}
+
+// True when the process sleeps in read(2) on a descriptor other than standard input.
+bool sleeps_reading_a_key(pid_t pid) {
+    const std::vector<std::string> call = proc_fields(pid, "syscall");
+    return process_state(pid) == 'S' && call.size() >= 2 && call[0] == std::to_string(SYS_read) &&
+           call[1] != "0x0";
+}
+
+}  // namespace
+
+bool eventually(const std::function<bool()>& condition) {
+    const clock::time_point deadline = clock::now() + patience;
+    while (!condition()) {
+        if (clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
+void make_pipe(int ends[2]) {
+    require(::pipe2(ends, O_CLOEXEC) == 0, "pipe2");
+}
+
+void open_terminal(const termios& mode, int& master, int& replica) {
+    termios initial = mode;
+    require(::openpty(&master, &replica, nullptr, &initial, nullptr) == 0, "openpty");
+    ::fcntl(master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(replica, F_SETFD, FD_CLOEXEC);
+}
+
+[[noreturn]] void exec_velmora(hangup_signal hangup, broken_pipe_signal broken_pipe) {
+    for (const int signal_number : {SIGINT, SIGQUIT, SIGTERM, SIGTSTP, SIGTTIN, SIGTTOU}) {
         std::signal(signal_number, SIG_DFL);
     }
     std::signal(SIGHUP, hangup == hangup_signal::ignored ? SIG_IGN : SIG_DFL);
+    std::signal(SIGPIPE, broken_pipe == broken_pipe_signal::ignored ? SIG_IGN : SIG_DFL);
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -71,132 +227,108 @@ void make_pipe(int ends[2]) {
     ::_exit(127);
 }
 
-// Reads one chunk from fd into collected, waiting until deadline; false when nothing came.
-bool read_chunk(int fd, std::string& collected, clock::time_point deadline) {
-    pollfd ready{fd, POLLIN, 0};
-    if (::poll(&ready, 1, milliseconds_until(deadline)) <= 0) {
-        return false;
-    }
-    char chunk[4096];
-    const ssize_t got = ::read(fd, chunk, sizeof chunk);
-    if (got <= 0) {
-        return false;
-    }
-    collected.append(chunk, static_cast<std::size_t>(got));
-    return true;
-}
-
-// Feeds the generated input to the child and collects its output until the output ends
-// or time runs out.
-std::string exchange(child_process& child, const input_generator& next_piece) {
-    const clock::time_point deadline = clock::now() + patience;
-    ::fcntl(child.input, F_SETFL, O_NONBLOCK);
-    std::string_view unsent = next_piece();
-    std::string output;
-    while (milliseconds_until(deadline) > 0) {
-        if (child.input >= 0 && unsent.empty()) {
-            unsent = next_piece();
-            if (unsent.empty()) {
-                ::close(child.input);
-                child.input = -1;
-            }
-        }
-        pollfd ends[2] = {{child.output, POLLIN, 0}, {child.input, POLLOUT, 0}};
-        const nfds_t count = child.input >= 0 ? 2 : 1;
-        if (::poll(ends, count, milliseconds_until(deadline)) <= 0) {
-            break;
-        }
-        if (count == 2 && (ends[1].revents & (POLLOUT | POLLERR | POLLHUP)) != 0) {
-            const ssize_t wrote = ::write(child.input, unsent.data(), unsent.size());
-            if (wrote > 0) {
-                unsent.remove_prefix(static_cast<std::size_t>(wrote));
-            } else {
-                ::close(child.input);  // the program stopped reading
-                child.input = -1;
-            }
-        }
-        if ((ends[0].revents & (POLLIN | POLLHUP)) != 0 &&
-            !read_chunk(child.output, output, deadline)) {
-            break;
-        }
-    }
-    return output;
-}
-
-}  // namespace
-
-child_process start_without_terminal() {
+child_process start_without_terminal(const stream_setup& setup) {
     std::signal(SIGPIPE, SIG_IGN);  // a child that stops reading must not kill the test
     int input[2];
     int output[2];
     make_pipe(input);
-    make_pipe(output);
+    if (setup.output == output_to::file) {
+        output[1] = memory_file("velmora-output");
+        output[0] = ::dup(output[1]);
+        require(output[0] >= 0, "dup");
+    } else {
+        make_pipe(output);
+    }
+    if (setup.nonblocking_input) {
+        make_nonblocking(input[0]);
+    }
+    if (setup.nonblocking_output) {
+        make_nonblocking(output[1]);
+    }
+    if (setup.output == output_to::reader_gone) {
+        ::close(output[0]);
+        output[0] = -1;
+    }
+    const int errors = memory_file("velmora-errors");
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::setsid();  // a new session has no controlling terminal
-        ::dup2(input[0], STDIN_FILENO);
-        ::dup2(output[1], STDOUT_FILENO);
-        exec_velmora();
+        redirect_input(setup.input, input);
+        redirect_output(setup.output, output);
+        ::dup2(errors, STDERR_FILENO);
+        limit_file_size(setup.file_size_limit);
+        exec_velmora(hangup_signal::default_action, setup.broken_pipe);
     }
     ::close(input[0]);
     ::close(output[1]);
-    return {pid, input[1], output[0], -1};
+    if (setup.output != output_to::pipe && setup.output != output_to::file && output[0] >= 0) {
+        ::close(output[0]);
+        output[0] = -1;
+    }
+    return {pid, input[1], output[0], -1, -1, errors};
 }
 
-finished_run run_without_terminal(std::string_view input) {
+finished_run run_without_terminal(std::string_view input, const stream_setup& setup) {
     bool given = false;
-    return run_without_terminal([&] {
-        const bool first = !given;
-        given = true;
-        return first ? input : std::string_view();
-    });
+    return run_without_terminal(
+        [&] {
+            const bool first = !given;
+            given = true;
+            return first ? input : std::string_view();
+        },
+        setup);
 }
 
-finished_run run_without_terminal(const input_generator& next_piece) {
-    child_process child = start_without_terminal();
-    std::string output = exchange(child, next_piece);
+finished_run run_without_terminal(const input_generator& next_piece, const stream_setup& setup) {
+    child_process child = start_without_terminal(setup);
+    std::thread writer(feed, child.input, std::cref(next_piece));
+    child.input = -1;  // the writer closes it
+    std::string output = setup.output == output_to::pipe ? read_to_end(child.output) : "";
     struct rusage usage {};
     const std::optional<int> status = wait_for_exit(child.pid, &usage);
-    close_descriptors(child);
-    return {std::move(output), status.value_or(no_status), usage.ru_maxrss};
-}
-
-namespace {
-
-// A new pseudo-terminal in mode; its master and replica are closed in programs the test starts.
-void open_terminal(const termios& mode, int& master, int& replica) {
-    termios initial = mode;
-    if (::openpty(&master, &replica, nullptr, &initial, nullptr) != 0) {
-        std::perror("openpty");
-        std::abort();
+    writer.join();  // the child is gone, so the writer's last write has failed if not done
+    if (setup.output == output_to::file) {
+        output = read_file(child.output);
     }
-    ::fcntl(master, F_SETFD, FD_CLOEXEC);
-    ::fcntl(replica, F_SETFD, FD_CLOEXEC);
+    const std::string errors = read_file(child.errors);
+    close_descriptors(child);
+    return {output, errors, status.value_or(no_status), usage.ru_maxrss};
 }
 
-}  // namespace
-
-child_process start_in_terminal(const termios& mode, input_from source, hangup_signal hangup) {
+child_process start_in_terminal(const termios& mode, const terminal_setup& setup) {
     std::signal(SIGPIPE, SIG_IGN);
     int master = -1;
     int replica = -1;
     open_terminal(mode, master, replica);
     int input[2] = {-1, -1};
-    if (source == input_from::pipe) {
+    if (setup.input == input_from::pipe) {
         make_pipe(input);
+    }
+    int output[2] = {-1, -1};
+    if (setup.output == terminal_output::pager) {
+        make_pipe(output);
+    } else if (setup.output == terminal_output::file) {
+        output[1] = memory_file("velmora-output");
+        output[0] = ::dup(output[1]);
+        require(output[0] >= 0, "dup");
     }
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::login_tty(replica);  // new session, replica as controlling terminal and fds 0, 1, 2
-        if (source == input_from::pipe) {
+        if (input[0] >= 0) {
             ::dup2(input[0], STDIN_FILENO);
         }
-        exec_velmora(hangup);
+        if (output[1] >= 0) {
+            ::dup2(output[1], STDOUT_FILENO);
+        }
+        exec_velmora(setup.hangup);
     }
-    if (source == input_from::pipe) {
-        ::close(input[0]);
+    for (const int child_end : {input[0], output[1]}) {
+        if (child_end >= 0) {
+            ::close(child_end);
+        }
     }
-    return {pid, input[1], master, replica};
+    return {pid, input[1], output[0], master, replica, -1};
 }
 
 termios interactive_mode() {
@@ -211,6 +343,7 @@ termios interactive_mode() {
     mode.c_cc[VKILL] = 0x15;
     mode.c_cc[VEOF] = 0x04;
     mode.c_cc[VSUSP] = 0x1a;
+    mode.c_cc[VLNEXT] = 0x16;
     mode.c_cc[VSTART] = 0x11;
     mode.c_cc[VSTOP] = 0x13;
     mode.c_cc[VMIN] = 1;
@@ -238,43 +371,65 @@ std::string read_until_quiet(int fd, std::chrono::milliseconds quiet_for) {
     return collected;
 }
 
-void send(int fd, std::string_view bytes) {
+std::string read_to_end(int fd) {
+    const clock::time_point deadline = clock::now() + patience;
+    std::string collected;
+    while (read_chunk(fd, collected, deadline)) {
+    }
+    return collected;
+}
+
+std::string read_file(int fd) {
+    std::string content;
+    char chunk[4096];
+    for (off_t offset = 0;;) {
+        const ssize_t got = ::pread(fd, chunk, sizeof chunk, offset);
+        if (got <= 0) {
+            return content;
+        }
+        content.append(chunk, static_cast<std::size_t>(got));
+        offset += got;
+    }
+}
+
+bool send(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t wrote = ::write(fd, bytes.data(), bytes.size());
         if (wrote < 0 && errno == EINTR) {
             continue;
         }
         if (wrote <= 0) {
-            return;
+            return false;
         }
         bytes.remove_prefix(static_cast<std::size_t>(wrote));
     }
+    return true;
 }
 
 bool wait_for_non_canonical(int terminal) {
-    const clock::time_point deadline = clock::now() + patience;
-    termios mode{};
-    while (clock::now() < deadline) {
-        if (::tcgetattr(terminal, &mode) == 0 && (mode.c_lflag & ICANON) == 0) {
-            return true;
-        }
-        std::this_thread::sleep_for(2ms);
-    }
-    return false;
+    return eventually([terminal] {
+        termios mode{};
+        return ::tcgetattr(terminal, &mode) == 0 && (mode.c_lflag & ICANON) == 0;
+    });
+}
+
+bool wait_until_blocked_on_key(pid_t pid) {
+    return eventually([pid] { return sleeps_reading_a_key(pid) && no_signal_pending(pid); });
+}
+
+bool wait_for_state(pid_t pid, char state) {
+    return eventually([pid, state] { return process_state(pid) == state; });
 }
 
 std::optional<int> wait_for_exit(pid_t pid, struct rusage* usage) {
-    const clock::time_point deadline = clock::now() + patience;
     int status = 0;
-    while (clock::now() < deadline) {
-        const pid_t done = ::wait4(pid, &status, WNOHANG, usage);
-        if (done == pid) {
-            return status;
-        }
-        if (done < 0 && errno != EINTR) {
-            return std::nullopt;
-        }
-        std::this_thread::sleep_for(2ms);
+    pid_t done = 0;
+    const bool ended = eventually([&] {
+        done = ::wait4(pid, &status, WNOHANG, usage);
+        return done == pid || (done < 0 && errno != EINTR);
+    });
+    if (ended) {
+        return done == pid ? std::optional<int>(status) : std::nullopt;
     }
     ::kill(pid, SIGKILL);
     ::waitpid(pid, &status, 0);
@@ -282,187 +437,12 @@ std::optional<int> wait_for_exit(pid_t pid, struct rusage* usage) {
 }
 
 void close_descriptors(child_process& child) {
-    for (int* fd : {&child.input, &child.output, &child.terminal}) {
+    for (int* fd : {&child.input, &child.output, &child.master, &child.terminal, &child.errors}) {
         if (*fd >= 0) {
             ::close(*fd);
             *fd = -1;
         }
     }
-}
-
-namespace {
-
-// What the job shell tells the test.
-enum report_tag : int { job_pid_tag = 'p', acknowledged_tag = 'a', job_status_tag = 's' };
-
-struct shell_report {
-    int tag;
-    int value;
-};
-
-// Commands the test gives the job shell.
-constexpr char foreground_command = 'f';
-constexpr char take_back_command = 'b';
-
-// In the job shell: writes one report to the test.
-void write_report(int fd, shell_report report) {
-    if (::write(fd, &report, sizeof report) != sizeof report) {
-        ::_exit(3);
-    }
-}
-
-// In the job shell: carries out the test's commands until the job ends, then reports its
-// wait status. A closed command pipe means the test is gone: the job is killed.
-[[noreturn]] void serve_job(pid_t job, int control, int report) {
-    for (;;) {
-        pollfd command_ready{control, POLLIN, 0};
-        if (::poll(&command_ready, 1, 5) > 0) {
-            char command = 0;
-            if (::read(control, &command, 1) <= 0) {
-                ::kill(job, SIGKILL);
-                ::_exit(1);
-            }
-            if (command == foreground_command) {
-                ::tcsetpgrp(STDOUT_FILENO, job);
-                ::kill(-job, SIGCONT);
-            } else if (command == take_back_command) {
-                ::tcsetpgrp(STDOUT_FILENO, ::getpgrp());
-            }
-            write_report(report, {acknowledged_tag, command});
-        }
-        int status = 0;
-        if (::waitpid(job, &status, WNOHANG) == job) {
-            write_report(report, {job_status_tag, status});
-            ::_exit(0);
-        }
-    }
-}
-
-// In the child that leads the terminal's session: a minimal shell with job control that
-// runs velmora as a job in a process group of its own.
-[[noreturn]] void run_job_shell(int job_input, int control, int report, job_start start) {
-    for (const int signal_number : {SIGTTOU, SIGTTIN, SIGTSTP, SIGINT, SIGQUIT}) {
-        std::signal(signal_number, SIG_IGN);  // as an interactive shell does
-    }
-    const pid_t job = ::fork();
-    if (job == 0) {
-        ::setpgid(0, 0);
-        if (start == job_start::foreground) {
-            ::tcsetpgrp(STDOUT_FILENO, ::getpid());
-        }
-        ::dup2(job_input, STDIN_FILENO);
-        exec_velmora();
-    }
-    ::setpgid(job, job);
-    if (start == job_start::foreground) {
-        ::tcsetpgrp(STDOUT_FILENO, job);
-    }
-    write_report(report, {job_pid_tag, job});
-    serve_job(job, control, report);
-}
-
-// Reads the shell's next report, which must carry tag; nothing if the patience runs out.
-std::optional<int> read_report(int fd, int tag) {
-    pollfd ready{fd, POLLIN, 0};
-    shell_report report{};
-    if (::poll(&ready, 1, static_cast<int>(patience.count())) <= 0 ||
-        ::read(fd, &report, sizeof report) != sizeof report || report.tag != tag) {
-        return std::nullopt;
-    }
-    return report.value;
-}
-
-// Sends one command to the shell and waits for it to be carried out.
-bool command_shell(terminal_job& job, char command) {
-    send(job.control, std::string_view(&command, 1));
-    return read_report(job.report, acknowledged_tag) == command;
-}
-
-}  // namespace
-
-terminal_job start_job_in_terminal(const termios& mode, job_start start) {
-    std::signal(SIGPIPE, SIG_IGN);
-    int master = -1;
-    int replica = -1;
-    open_terminal(mode, master, replica);
-    int job_input[2];
-    int control[2];
-    int report[2];
-    make_pipe(job_input);
-    make_pipe(control);
-    make_pipe(report);
-    const pid_t shell = ::fork();
-    if (shell == 0) {
-        ::login_tty(replica);
-        run_job_shell(job_input[0], control[0], report[1], start);
-    }
-    ::close(job_input[0]);
-    ::close(control[0]);
-    ::close(report[1]);
-    terminal_job job{{shell, job_input[1], master, replica}, -1, control[1], report[0]};
-    job.pid = read_report(job.report, job_pid_tag).value_or(-1);
-    return job;
-}
-
-bool give_terminal_to_job(terminal_job& job) {
-    return command_shell(job, foreground_command);
-}
-
-bool take_terminal_back(terminal_job& job) {
-    return command_shell(job, take_back_command);
-}
-
-std::optional<int> wait_for_job(terminal_job& job) {
-    const std::optional<int> status = read_report(job.report, job_status_tag);
-    if (status.has_value()) {
-        wait_for_exit(job.shell.pid);
-        job.shell.pid = -1;
-    }
-    return status;
-}
-
-void close_job(terminal_job& job) {
-    if (job.shell.pid > 0) {
-        if (job.pid > 0) {
-            ::kill(job.pid, SIGKILL);
-        }
-        ::kill(job.shell.pid, SIGKILL);
-        ::waitpid(job.shell.pid, nullptr, 0);
-        job.shell.pid = -1;
-    }
-    close_descriptors(job.shell);
-    for (int* fd : {&job.control, &job.report}) {
-        if (*fd >= 0) {
-            ::close(*fd);
-            *fd = -1;
-        }
-    }
-}
-
-namespace {
-
-// The process's state letter from /proc (R, S, T for stopped, ...), or '?' once it is gone.
-char process_state(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line)) {
-        return '?';
-    }
-    const std::size_t name_end = line.rfind(')');
-    return name_end != std::string::npos && name_end + 2 < line.size() ? line[name_end + 2] : '?';
-}
-
-}  // namespace
-
-bool wait_for_state(pid_t pid, char state) {
-    const clock::time_point deadline = clock::now() + patience;
-    while (clock::now() < deadline) {
-        if (process_state(pid) == state) {
-            return true;
-        }
-        std::this_thread::sleep_for(2ms);
-    }
-    return false;
 }
 
 bool same_mode(const termios& a, const termios& b) {

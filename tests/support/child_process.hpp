@@ -22,104 +22,152 @@ inline constexpr std::chrono::milliseconds patience = 10s;
 // The wait status of a run that had to be killed for taking too long.
 inline constexpr int no_status = -1;
 
-// A finished run: everything written to standard output, the wait status, and the
-// program's peak resident memory as the kernel accounted it.
+// Checks condition every few milliseconds until it holds; false if the patience runs out.
+bool eventually(const std::function<bool()>& condition);
+
+// A finished run: everything written to standard output and standard error, the wait
+// status, and the program's peak resident memory as the kernel accounted it.
 struct finished_run {
     std::string output;
+    std::string errors;
     int wait_status;
     long peak_memory_kb;
 };
-
-// Runs the program on input given through a pipe, in a session of its own with no
-// controlling terminal; kills it if it runs longer than the patience allows.
-finished_run run_without_terminal(std::string_view input);
 
 // Gives the next piece of a long input, valid until the next call, or an empty piece
 // once it is all given.
 using input_generator = std::function<std::string_view()>;
 
-// As above, with the input made piece by piece as the program takes it, so that the test
-// never holds it whole. The peak memory the kernel reports for the child includes this
-// process's own at the time of the fork, so a test comparing peaks keeps itself small.
-finished_run run_without_terminal(const input_generator& next_piece);
+// Where the program's standard output goes when it runs without a terminal.
+enum class output_to {
+    pipe,         // a pipe the test reads
+    file,         // a file the test reads, as large as file_size_limit allows
+    full_disk,    // /dev/full, where every write fails for want of space
+    closed,       // nowhere: the descriptor is closed
+    reader_gone,  // a pipe whose reading end is already closed
+};
 
-// A running child: the pid and the parent's ends of its descriptors (-1 where unused).
+// Where the program's standard input comes from when it runs without a terminal.
+enum class input_source {
+    pipe,       // a pipe the test writes
+    directory,  // a directory, which cannot be read as a stream of bytes
+    closed,     // nowhere: the descriptor is closed
+};
+
+// What the program inherits for SIGPIPE: the default action, or ignored by its parent.
+enum class broken_pipe_signal { default_action, ignored };
+
+// How a program started without a terminal gets its standard streams. Standard error is
+// always kept for the test to read.
+struct stream_setup {
+    input_source input = input_source::pipe;
+    output_to output = output_to::pipe;
+    broken_pipe_signal broken_pipe = broken_pipe_signal::default_action;
+    bool nonblocking_input = false;   // the input pipe left non-blocking, as some launchers do
+    bool nonblocking_output = false;  // the output pipe left non-blocking
+    rlim_t file_size_limit = RLIM_INFINITY;  // the most any file may hold, with SIGXFSZ ignored
+};
+
+// A running child: the pid and the test's ends of its descriptors (-1 where unused).
 struct child_process {
     pid_t pid;
     int input;     // write end of the child's standard input pipe
-    int output;    // read end of its standard output (the pipe, or the terminal's master)
+    int output;    // read end of its standard output, when that is a pipe or a file
+    int master;    // the pseudo-terminal's master: keys typed go in, the screen comes out
     int terminal;  // the pseudo-terminal's replica, kept open for inspecting its mode
+    int errors;    // a file holding what it wrote to standard error
 };
 
-// Starts the program on pipes, in a session of its own with no controlling terminal.
-child_process start_without_terminal();
+// Starts the program in a session of its own with no controlling terminal.
+child_process start_without_terminal(const stream_setup& setup = {});
+
+// Runs the program without a terminal on input given through a pipe; kills it if it runs
+// longer than the patience allows.
+finished_run run_without_terminal(std::string_view input, const stream_setup& setup = {});
+
+// As above, with the input made piece by piece as the program takes it, so that the test
+// never holds it whole; once the program has ended, the rest is not given. The peak
+// memory the kernel reports for the child includes this process's own at the time of the
+// fork, so a test comparing peaks keeps itself small.
+finished_run run_without_terminal(const input_generator& next_piece,
+                                  const stream_setup& setup = {});
 
 // How a program started in a pseudo-terminal gets its standard input.
 enum class input_from { terminal, pipe };
 
+// Where a program started in a pseudo-terminal sends its standard output.
+enum class terminal_output {
+    screen,  // the terminal itself
+    pager,   // a pipe, as into a pager that reads the same terminal's keys
+    file,    // a file
+};
+
 // What the program inherits for SIGHUP: the default action, or ignored as under nohup.
 enum class hangup_signal { default_action, ignored };
 
-// Starts the program in a new pseudo-terminal set to mode, which becomes its controlling
-// terminal and its standard output; standard input is the terminal or a pipe. The program
-// leads the terminal's session, so its process group is orphaned: stop signals with their
-// default action do not stop it.
-child_process start_in_terminal(const termios& mode, input_from source,
-                                hangup_signal hangup = hangup_signal::default_action);
-
-// Whether a job starts in the terminal's foreground or in the background.
-enum class job_start { foreground, background };
-
-// The program run as a job under a minimal job-control shell in a new pseudo-terminal,
-// so that stop signals stop it as they would under a real shell.
-struct terminal_job {
-    child_process shell;  // the shell; its output and terminal are the pseudo-terminal's,
-                          // its input is the job's standard input pipe
-    pid_t pid;            // the job: velmora
-    int control;          // commands to the shell
-    int report;  // the shell's answers: the job's pid, command acknowledgements, its wait status
+// How a program started in a pseudo-terminal gets its standard streams.
+struct terminal_setup {
+    input_from input = input_from::pipe;
+    terminal_output output = terminal_output::screen;
+    hangup_signal hangup = hangup_signal::default_action;
 };
 
-// Starts the program as a job, its standard input a pipe, its output the terminal.
-terminal_job start_job_in_terminal(const termios& mode, job_start start);
-
-// Gives the terminal to the job and continues it, as the shell's fg does.
-bool give_terminal_to_job(terminal_job& job);
-
-// Gives the terminal back to the shell, as a shell does when its job stops.
-bool take_terminal_back(terminal_job& job);
-
-// Waits for the job to end and gives its wait status; nothing if the patience runs out.
-std::optional<int> wait_for_job(terminal_job& job);
-
-// Ends the shell and the job if they still run, and closes every descriptor.
-void close_job(terminal_job& job);
-
-// Polls until the process is in state; false if the patience runs out.
-bool wait_for_state(pid_t pid, char state);
+// Starts the program in a new pseudo-terminal set to mode, which becomes its controlling
+// terminal and its standard error, and its standard input and output unless the setup
+// says otherwise. The program leads the terminal's session, so its process group is
+// orphaned: stop signals with their default action do not stop it.
+child_process start_in_terminal(const termios& mode, const terminal_setup& setup = {});
 
 // A typical interactive terminal mode: canonical, echo on, no output processing.
 termios interactive_mode();
 
-// Reads from fd into collected until marker appears in what this call read; false if the patience
-// runs out or the output ends first.
+// Reads from fd into collected until marker appears in what this call read; false if the
+// patience runs out or the output ends first.
 bool read_until(int fd, std::string_view marker, std::string& collected);
 
 // Reads whatever arrives on fd until nothing has come for quiet_for, or the output ends.
 std::string read_until_quiet(int fd, std::chrono::milliseconds quiet_for = 200ms);
 
-// Writes all of bytes to fd.
-void send(int fd, std::string_view bytes);
+// Reads everything from fd until it ends; stops early if the patience runs out.
+std::string read_to_end(int fd);
+
+// Reads the whole of a file from its start.
+std::string read_file(int fd);
+
+// Writes all of bytes to fd; false if fd stopped taking them.
+bool send(int fd, std::string_view bytes);
 
 // Polls the terminal until its mode has ICANON off; false if the patience runs out.
 bool wait_for_non_canonical(int terminal);
+
+// Polls until the process sleeps in a read of a descriptor other than standard input, with
+// no signal pending: the key wait has nothing to read, so no key typed before it began,
+// and no signal sent to it, has ended it. False if the patience runs out.
+bool wait_until_blocked_on_key(pid_t pid);
+
+// Polls until the process is in state (R, S, T for stopped, Z once it has ended); false if
+// the patience runs out.
+bool wait_for_state(pid_t pid, char state);
 
 // Waits for the child to end and gives its wait status; kills it and gives nothing if
 // the patience runs out. With usage given, the child's resource usage is stored there.
 std::optional<int> wait_for_exit(pid_t pid, struct rusage* usage = nullptr);
 
-// Closes every descriptor of the child that the parent still holds.
+// Closes every descriptor of the child that the test still holds.
 void close_descriptors(child_process& child);
+
+// In a child about to become velmora: gives every signal the disposition a program
+// started from a shell would have, but SIGHUP and SIGPIPE as asked, allows no core files,
+// and runs velmora, under the launcher named by VELMORA_TEST_LAUNCHER if it is set (for
+// example "valgrind --error-exitcode=99").
+[[noreturn]] void exec_velmora(hangup_signal hangup = hangup_signal::default_action,
+                               broken_pipe_signal broken_pipe = broken_pipe_signal::default_action);
+
+// A pipe whose ends are closed in any program the test process starts.
+void make_pipe(int ends[2]);
+
+// A new pseudo-terminal in mode; its master and replica are closed in programs the test starts.
+void open_terminal(const termios& mode, int& master, int& replica);
 
 // True when two terminal modes agree in every flag, control character and speed.
 bool same_mode(const termios& a, const termios& b);
