@@ -215,7 +215,8 @@ void open_terminal(const termios& mode, int& master, int& replica) {
             words.push_back(word);
         }
     }
-    words.emplace_back(VELMORA_EXECUTABLE);
+    const char* program = std::getenv("VELMORA_TEST_PROGRAM");
+    words.emplace_back(program != nullptr ? program : VELMORA_EXECUTABLE);
     std::vector<char*> arguments;
     arguments.reserve(words.size() + 1);
     for (std::string& word : words) {

@@ -159,7 +159,8 @@ void close_descriptors(child_process& child);
 // In a child about to become velmora: gives every signal the disposition a program
 // started from a shell would have, but SIGHUP and SIGPIPE as asked, allows no core files,
 // and runs velmora, under the launcher named by VELMORA_TEST_LAUNCHER if it is set (for
-// example "valgrind --error-exitcode=99").
+// example "valgrind --error-exitcode=99", or "wine" with VELMORA_TEST_PROGRAM naming
+// another build of the program, velmora.exe).
 [[noreturn]] void exec_velmora(hangup_signal hangup = hangup_signal::default_action,
                                broken_pipe_signal broken_pipe = broken_pipe_signal::default_action);
 
