@@ -4,13 +4,7 @@
 file(REMOVE_RECURSE "${WORK_DIR}")
 set(prefix "${WORK_DIR}/prefix")
 
-function(run_step what)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "${what} failed (${status}):\n${out}\n${err}")
-  endif()
-  set(step_output "${out}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/run_step.cmake)
 
 run_step("install" ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}")
 foreach(installed bin/velmora share/man/man1/velmora.1 include/velmora/shock_curve.hpp)
@@ -18,6 +12,7 @@ foreach(installed bin/velmora share/man/man1/velmora.1 include/velmora/shock_cur
     message(FATAL_ERROR "not installed: ${installed}")
   endif()
 endforeach()
+
 run_step("configure consumer" ${CMAKE_COMMAND} -S "${SOURCE_DIR}" -B "${WORK_DIR}/build"
   -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_CXX_COMPILER=${CXX_COMPILER})
 run_step("build consumer" ${CMAKE_COMMAND} --build "${WORK_DIR}/build")
