@@ -8,7 +8,8 @@ set(prefix "${WORK_DIR}/prefix")
 include(${CMAKE_CURRENT_LIST_DIR}/run_step.cmake)
 
 run_step("install" ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}")
-foreach(installed bin/velmora share/man/man1/velmora.1 include/velmora/shock_curve.hpp)
+foreach(installed bin/velmora share/man/man1/velmora.1.gz share/doc/velmora/copyright
+    share/doc/velmora/changelog.gz include/velmora/shock_curve.hpp)
   if(NOT EXISTS "${prefix}/${installed}")
     message(FATAL_ERROR "not installed: ${installed}")
   endif()
