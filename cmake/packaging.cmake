@@ -73,7 +73,9 @@ set(CPACK_PACKAGE_NAME velmora)
 set(CPACK_PACKAGE_VENDOR "velmora developers")
 set(CPACK_PACKAGE_CONTACT "velmora developers <velmora@example.org>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-# Both packages take their summary line from the project's DESCRIPTION.
+# Each package's description starts with its own summary line; the empty
+# common summary keeps CPack from putting the project's DESCRIPTION over both.
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "velmora developers <velmora@example.org>")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://example.org/velmora")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -83,12 +85,12 @@ set(CPACK_COMPONENTS_ALL program development)
 
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_NAME velmora)
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_SECTION science)
-set(CPACK_DEBIAN_PROGRAM_DESCRIPTION [[
+set(CPACK_DEBIAN_PROGRAM_DESCRIPTION "${PROJECT_DESCRIPTION}
 velmora is a console calculator for aerospace test and structures
 engineers. For a starting point and an ending along a cylindrical shell
 it reads the empirical curve of NASA CR 116406, Pyrotechnic Shock Data,
 Figure 3.1, and prints the fraction of the peak shock level remaining
-at each and their ratio.]])
+at each and their ratio.")
 
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME velmora-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
@@ -96,6 +98,7 @@ get_target_property(shock_model_type velmora_shock_model TYPE)
 string(REPLACE "_LIBRARY" "" shock_model_kind "${shock_model_type}")
 string(TOLOWER "${shock_model_kind}" shock_model_kind)
 set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION "\
+pyrotechnic shock curve library of velmora, with header and CMake package
 The shock curve of velmora as a library for other programs: the
 empirical curve of NASA CR 116406, Figure 3.1, as a ${shock_model_kind} C++20
 library with its header <velmora/shock_curve.hpp> and a CMake package,
