@@ -3,6 +3,11 @@
 # and the Debian packages that `cpack -G DEB` makes from the same rules.
 include(CMakePackageConfigHelpers)
 
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/packaging_windows.cmake)
+  return()
+endif()
+
 # The changelog's newest entry is the version being built, so that the packages
 # never ship a history that stops short of themselves.
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
