@@ -114,13 +114,10 @@ TEST(nonblocking_pipe, input_is_waited_for) {
     ASSERT_TRUE(read_until(child.output, ask_start, seen)) << seen;
     ASSERT_TRUE(wait_for_state(child.pid, 'S')) << "the program did not wait for input";
     send(child.input, "12 100 2\n");
-    seen += read_to_end(child.output);
-    const std::optional<int> status = wait_for_exit(child.pid);
-    const std::string errors = read_file(child.errors);
-    close_descriptors(child);
-    ASSERT_TRUE(status.has_value());
-    EXPECT_TRUE(exited_normally(*status)) << describe_status(*status) << "\n" << errors;
-    EXPECT_EQ(seen, banner + ask_both + result_12_to_100 + ask_again + closing);
+    const finished_run run = finish_run(child, seen);
+    EXPECT_TRUE(exited_normally(run.wait_status)) << describe_status(run.wait_status) << "\n"
+                                                  << run.errors;
+    EXPECT_EQ(run.output, banner + ask_both + result_12_to_100 + ask_again + closing);
 }
 
 // And standard output non-blocking, with a reader slower than the program: the program
@@ -137,18 +134,15 @@ TEST(nonblocking_pipe, output_waits_for_room) {
     ::close(child.input);
     child.input = -1;
     ASSERT_TRUE(wait_for_state(child.pid, 'S')) << "the program did not wait for room";
-    const std::string output = read_to_end(child.output);
-    const std::optional<int> status = wait_for_exit(child.pid);
-    const std::string errors = read_file(child.errors);
-    close_descriptors(child);
-    ASSERT_TRUE(status.has_value());
-    EXPECT_TRUE(exited_normally(*status)) << describe_status(*status) << "\n" << errors;
+    const finished_run run = finish_run(child);
+    EXPECT_TRUE(exited_normally(run.wait_status)) << describe_status(run.wait_status) << "\n"
+                                                  << run.errors;
     const std::string one_calculation = ask_both + result_12_to_100 + ask_again;
     std::string expected = banner;
     for (int i = 0; i < calculations; ++i) {
         expected += one_calculation;
     }
-    EXPECT_EQ(output, expected + closing);
+    EXPECT_EQ(run.output, expected + closing);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -103,6 +104,12 @@ void redirect_output(output_to output, const int pipe_ends[2]) {
     }
 }
 
+// True when fd is open on a regular file.
+bool is_regular_file(int fd) {
+    struct stat status {};
+    return ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+}
+
 // Reads one chunk from fd into collected, waiting until deadline; false when nothing came.
 bool read_chunk(int fd, std::string& collected, clock::time_point deadline) {
     pollfd ready{fd, POLLIN, 0};
@@ -172,8 +179,7 @@ bool sleeps_reading_a_key(pid_t pid) {
            call[1] != "0x0";
 }
 
-}  // namespace
-
+// Checks condition every few milliseconds until it holds; false if the patience runs out.
 bool eventually(const std::function<bool()>& condition) {
     const clock::time_point deadline = clock::now() + patience;
     while (!condition()) {
@@ -184,6 +190,8 @@ bool eventually(const std::function<bool()>& condition) {
     }
     return true;
 }
+
+}  // namespace
 
 void make_pipe(int ends[2]) {
     require(::pipe2(ends, O_CLOEXEC) == 0, "pipe2");
@@ -284,16 +292,25 @@ finished_run run_without_terminal(const input_generator& next_piece, const strea
     child_process child = start_without_terminal(setup);
     std::thread writer(feed, child.input, std::cref(next_piece));
     child.input = -1;  // the writer closes it
-    std::string output = setup.output == output_to::pipe ? read_to_end(child.output) : "";
+    finished_run run = finish_run(child);
+    writer.join();  // the child is gone, so the writer's last write has failed if not done
+    return run;
+}
+
+finished_run finish_run(child_process& child, std::string output_so_far) {
+    // A file is read whole once the child has ended; a pipe is read until it ends.
+    const bool into_file = child.output >= 0 && is_regular_file(child.output);
+    if (child.output >= 0 && !into_file) {
+        output_so_far += read_to_end(child.output);
+    }
     struct rusage usage {};
     const std::optional<int> status = wait_for_exit(child.pid, &usage);
-    writer.join();  // the child is gone, so the writer's last write has failed if not done
-    if (setup.output == output_to::file) {
-        output = read_file(child.output);
+    if (into_file) {
+        output_so_far = read_file(child.output);
     }
-    const std::string errors = read_file(child.errors);
+    const std::string errors = child.errors >= 0 ? read_file(child.errors) : "";
     close_descriptors(child);
-    return {output, errors, status.value_or(no_status), usage.ru_maxrss};
+    return {std::move(output_so_far), errors, status.value_or(no_status), usage.ru_maxrss};
 }
 
 child_process start_in_terminal(const termios& mode, const terminal_setup& setup) {

@@ -22,9 +22,6 @@ inline constexpr std::chrono::milliseconds patience = 10s;
 // The wait status of a run that had to be killed for taking too long.
 inline constexpr int no_status = -1;
 
-// Checks condition every few milliseconds until it holds; false if the patience runs out.
-bool eventually(const std::function<bool()>& condition);
-
 // A finished run: everything written to standard output and standard error, the wait
 // status, and the program's peak resident memory as the kernel accounted it.
 struct finished_run {
@@ -91,6 +88,11 @@ finished_run run_without_terminal(std::string_view input, const stream_setup& se
 // fork, so a test comparing peaks keeps itself small.
 finished_run run_without_terminal(const input_generator& next_piece,
                                   const stream_setup& setup = {});
+
+// Reads the rest of the child's standard output after output_so_far, waits for the child
+// to end (killing it if the patience runs out), gathers what it wrote to standard error,
+// and closes the test's descriptors.
+finished_run finish_run(child_process& child, std::string output_so_far = {});
 
 // How a program started in a pseudo-terminal gets its standard input.
 enum class input_from { terminal, pipe };
